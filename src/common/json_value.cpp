@@ -1,0 +1,146 @@
+// Variant <-> JSON for the call contract and the trace.
+#include "common/json_value.hpp"
+
+#include <cstdio>
+#include <limits>
+#include <string>
+
+#include "common/values.hpp"
+
+namespace qrnmvl {
+namespace {
+
+[[noreturn]] void mismatch(const std::string& detail) {
+  throw Error(err::type_mismatch, "Type mismatch: " + detail);
+}
+
+std::string date_json_text(Date d) {
+  const DateParts p = date_parts(d);
+  char buf[32];
+  std::snprintf(buf, sizeof buf, "%04d-%02d-%02d %02d:%02d:%02d", p.year, p.month, p.day, p.hour,
+                p.minute, p.second);
+  return buf;
+}
+
+// Exactly n digits at text[pos].
+bool fixed_digits(const std::string& text, std::size_t pos, std::size_t n, int& value) {
+  if (pos + n > text.size()) return false;
+  value = 0;
+  for (std::size_t i = pos; i < pos + n; ++i) {
+    if (text[i] < '0' || text[i] > '9') return false;
+    value = value * 10 + (text[i] - '0');
+  }
+  return true;
+}
+
+// "yyyy-mm-dd hh:mm:ss"; the date alone ("yyyy-mm-dd") is midnight.
+Date date_from_json_text(const std::string& text) {
+  int year, month, day, hour = 0, minute = 0, second = 0;
+  bool ok = fixed_digits(text, 0, 4, year) && text.size() >= 10 && text[4] == '-' &&
+            fixed_digits(text, 5, 2, month) && text[7] == '-' && fixed_digits(text, 8, 2, day);
+  if (ok && text.size() != 10) {
+    ok = text.size() == 19 && text[10] == ' ' && fixed_digits(text, 11, 2, hour) &&
+         text[13] == ':' && fixed_digits(text, 14, 2, minute) && text[16] == ':' &&
+         fixed_digits(text, 17, 2, second);
+  }
+  if (ok) {
+    const Date date = Date::from_parts(year, month, day, hour, minute, second);
+    // from_parts rolls over out-of-range parts; a text that does not come
+    // back unchanged named a day or time that does not exist.
+    ok = year >= 100 && hour < 24 && minute < 60 && second < 60 &&
+         date_json_text(date).substr(0, 10) == text.substr(0, 10);
+    if (ok) return date;
+  }
+  mismatch("\"" + text + "\" is not a date of the form yyyy-mm-dd hh:mm:ss");
+}
+
+const std::string& string_member(const nlohmann::json& j, const char* key) {
+  const nlohmann::json& value = j.at(key);
+  if (!value.is_string())
+    mismatch(std::string("\"") + key + "\" takes a text, not " + value.dump());
+  return value.get_ref<const std::string&>();
+}
+
+}  // namespace
+
+nlohmann::json to_json(const Variant& v) {
+  switch (v.type()) {
+    case VarType::Empty:
+      return {{"$empty", true}};
+    case VarType::Null:
+      return nullptr;
+    case VarType::Integer:
+      return v.as_integer();
+    case VarType::Long:
+      return v.as_long();
+    case VarType::Double:
+      return v.as_double();
+    case VarType::Currency:
+      return {{"$currency", decimal_text(v.as_currency())}};
+    case VarType::Date:
+      return {{"$date", date_json_text(v.as_date())}};
+    case VarType::String:
+      return v.as_string();
+    case VarType::Boolean:
+      return v.as_boolean();
+    case VarType::Array: {
+      nlohmann::json out = nlohmann::json::array();
+      for (const Variant& element : v.elements()) out.push_back(to_json(element));
+      return out;
+    }
+    case VarType::Object:
+      break;
+  }
+  return {{"$object", v.is_nothing() ? std::string("Nothing") : v.as_object()->kind()}};
+}
+
+Variant from_json(const nlohmann::json& j) {
+  switch (j.type()) {
+    case nlohmann::json::value_t::null:
+      return Variant::null();
+    case nlohmann::json::value_t::boolean:
+      return Variant(j.get<bool>());
+    case nlohmann::json::value_t::number_integer: {
+      const auto n = j.get<std::int64_t>();
+      if (n >= std::numeric_limits<std::int32_t>::min() &&
+          n <= std::numeric_limits<std::int32_t>::max())
+        return Variant(static_cast<std::int32_t>(n));
+      return Variant(static_cast<double>(n));
+    }
+    case nlohmann::json::value_t::number_unsigned: {
+      const auto n = j.get<std::uint64_t>();
+      if (n <= static_cast<std::uint64_t>(std::numeric_limits<std::int32_t>::max()))
+        return Variant(static_cast<std::int32_t>(n));
+      return Variant(static_cast<double>(n));
+    }
+    case nlohmann::json::value_t::number_float:
+      return Variant(j.get<double>());
+    case nlohmann::json::value_t::string:
+      return Variant(j.get<std::string>());
+    case nlohmann::json::value_t::array: {
+      Variant out = Variant::array(j.size());
+      for (std::size_t i = 0; i < j.size(); ++i) out.at(i) = from_json(j[i]);
+      return out;
+    }
+    case nlohmann::json::value_t::object:
+      break;
+    default:
+      mismatch("a JSON value of this kind cannot be a value: " + j.dump());
+  }
+  if (j.size() != 1)
+    mismatch(
+        "a JSON object is a value only as one of {\"$empty\": true}, {\"$date\": ...} or "
+        "{\"$currency\": ...}: " +
+        j.dump());
+  const std::string& key = j.begin().key();
+  if (key == "$empty") {
+    if (j.at(key) != true) mismatch("\"$empty\" takes true, not " + j.at(key).dump());
+    return Variant();
+  }
+  if (key == "$date") return Variant(date_from_json_text(string_member(j, "$date")));
+  if (key == "$currency") return Variant(currency_from_decimal_text(string_member(j, "$currency")));
+  if (key == "$object") mismatch("an object cannot be passed as JSON: " + j.dump());
+  mismatch("unknown value form \"" + key + "\" in " + j.dump());
+}
+
+}  // namespace qrnmvl
