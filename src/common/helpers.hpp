@@ -1,0 +1,27 @@
+// The value and SQL-literal helpers every routine uses.
+#pragma once
+
+#include <qrnmvl/variant.hpp>
+
+#include <optional>
+#include <string>
+
+namespace qrnmvl {
+namespace data {
+class Command;
+}
+
+Variant gNormaliza_Valor(const Variant& value) noexcept;
+Variant gFormata_Valor(const Variant& value, const Variant& default_value) noexcept;
+Variant gMonta_Data_SQL(const Variant& value);
+Variant gTrata_Nulo(const Variant& value) noexcept;
+Variant gMonta_Numero_SQL(const Variant& value);
+Variant gMonta_Texto_SQL(const Variant& value);
+Variant gRetira_Caracteres_Especiais(const Variant& text);
+Variant gValor_Padrao(const Variant& value, const std::optional<Variant>& default_value = std::nullopt);
+bool gMonta_EXEC(const data::Command& command, const std::string& procedure, Variant& output_text);
+
+// The local decimal separator, found the classic way: the text form of one half.
+char local_decimal_separator();
+
+}  // namespace qrnmvl
