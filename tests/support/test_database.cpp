@@ -1,0 +1,145 @@
+#include "support/test_database.hpp"
+
+#include <sqlite3.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <limits>
+#include <memory>
+#include <system_error>
+
+#include "data/data.hpp"
+#include "data/sqlite/reference.hpp"
+
+namespace qrnmvl::testing {
+
+namespace {
+
+struct Closer {
+  void operator()(sqlite3* db) const noexcept { sqlite3_close_v2(db); }
+};
+using Handle = std::unique_ptr<sqlite3, Closer>;
+
+struct Finalizer {
+  void operator()(sqlite3_stmt* statement) const noexcept { sqlite3_finalize(statement); }
+};
+using Statement = std::unique_ptr<sqlite3_stmt, Finalizer>;
+
+[[noreturn]] void fail(sqlite3* db, const std::string& sql) {
+  throw Error(err::database, std::string(sqlite3_errmsg(db)) + " in: " + sql);
+}
+
+// A handle of the test's own, so what a test sets up or looks at never goes
+// through the code under test.
+Handle open_direct(const std::string& path) {
+  sqlite3* raw = nullptr;
+  const int rc = sqlite3_open_v2(path.c_str(), &raw, SQLITE_OPEN_READWRITE, nullptr);
+  Handle db(raw);
+  if (rc != SQLITE_OK) fail(raw, "open " + path);
+  sqlite3_busy_timeout(raw, 5000);
+  return db;
+}
+
+Variant column_value(sqlite3_stmt* statement, int column) {
+  switch (sqlite3_column_type(statement, column)) {
+    case SQLITE_NULL:
+      return Variant::null();
+    case SQLITE_INTEGER: {
+      const auto value = sqlite3_column_int64(statement, column);
+      if (value >= std::numeric_limits<std::int32_t>::min() &&
+          value <= std::numeric_limits<std::int32_t>::max())
+        return Variant(static_cast<std::int32_t>(value));
+      return Variant(static_cast<double>(value));
+    }
+    case SQLITE_FLOAT:
+      return Variant(sqlite3_column_double(statement, column));
+    default:
+      return Variant(
+          std::string(reinterpret_cast<const char*>(sqlite3_column_text(statement, column)),
+                      static_cast<std::size_t>(sqlite3_column_bytes(statement, column))));
+  }
+}
+
+}  // namespace
+
+TestDatabase::TestDatabase(bool with_demo) {
+  std::string pattern = (std::filesystem::temp_directory_path() / "qrnmvl-test-XXXXXX").string();
+  if (::mkdtemp(pattern.data()) == nullptr)
+    throw std::runtime_error("cannot create a temporary folder for the test database");
+  dir_ = pattern;
+  path_ = dir_ + "/app.db";
+  trace_path_ = dir_ + "/trace.jsonl";
+  connection_text_ = "Provider=SQLite;Data Source=" + path_ + ";Trace=" + trace_path_;
+  data::sqlite::create_reference_database(path_, with_demo, false);
+}
+
+TestDatabase::~TestDatabase() {
+  data::close_cached_connections();
+  std::error_code ignored;
+  std::filesystem::remove_all(dir_, ignored);
+}
+
+void TestDatabase::exec(const std::string& sql) const {
+  const Handle db = open_direct(path_);
+  if (sqlite3_exec(db.get(), sql.c_str(), nullptr, nullptr, nullptr) != SQLITE_OK)
+    fail(db.get(), sql);
+}
+
+std::vector<std::vector<Variant>> TestDatabase::query(const std::string& sql) const {
+  const Handle db = open_direct(path_);
+  sqlite3_stmt* raw = nullptr;
+  if (sqlite3_prepare_v2(db.get(), sql.c_str(), -1, &raw, nullptr) != SQLITE_OK)
+    fail(db.get(), sql);
+  const Statement statement(raw);
+  std::vector<std::vector<Variant>> rows;
+  int rc = SQLITE_OK;
+  while ((rc = sqlite3_step(raw)) == SQLITE_ROW) {
+    std::vector<Variant> row;
+    for (int i = 0; i < sqlite3_column_count(raw); ++i) row.push_back(column_value(raw, i));
+    rows.push_back(std::move(row));
+  }
+  if (rc != SQLITE_DONE) fail(db.get(), sql);
+  return rows;
+}
+
+void TestDatabase::redefine(const std::string& procedure, const std::string& params,
+                            const std::string& body) const {
+  const Handle db = open_direct(path_);
+  const char* sql = "INSERT OR REPLACE INTO qrn_procedure (name, params, body) VALUES (?1, ?2, ?3)";
+  sqlite3_stmt* raw = nullptr;
+  if (sqlite3_prepare_v2(db.get(), sql, -1, &raw, nullptr) != SQLITE_OK) fail(db.get(), sql);
+  const Statement statement(raw);
+  sqlite3_bind_text(raw, 1, procedure.c_str(), -1, SQLITE_TRANSIENT);
+  sqlite3_bind_text(raw, 2, params.c_str(), -1, SQLITE_TRANSIENT);
+  sqlite3_bind_text(raw, 3, body.c_str(), -1, SQLITE_TRANSIENT);
+  if (sqlite3_step(raw) != SQLITE_DONE) fail(db.get(), sql);
+}
+
+std::vector<nlohmann::json> TestDatabase::trace() const {
+  std::vector<nlohmann::json> lines;
+  std::ifstream in(trace_path_);
+  for (std::string line; std::getline(in, line);)
+    if (!line.empty()) lines.push_back(nlohmann::json::parse(line));
+  return lines;
+}
+
+std::vector<std::string> TestDatabase::commands() const {
+  std::vector<std::string> texts;
+  for (const auto& line : trace())
+    if (line.contains("command")) texts.push_back(line["command"].get<std::string>());
+  return texts;
+}
+
+void TestDatabase::clear_trace() const {
+  std::error_code ignored;
+  std::filesystem::remove(trace_path_, ignored);
+}
+
+LocaleScope::LocaleScope(const char* locale_name) : saved_(regional_settings()) {
+  set_regional_settings(regional_settings_for(locale_name));
+}
+
+LocaleScope::~LocaleScope() { set_regional_settings(saved_); }
+
+}  // namespace qrnmvl::testing

@@ -1,0 +1,56 @@
+// A fresh reference database in a temporary file for one test, with a trace
+// file, and the means to script procedures and look at what was sent and stored.
+#pragma once
+
+#include <qrnmvl/variant.hpp>
+
+#include <nlohmann/json.hpp>
+
+#include <string>
+#include <vector>
+
+namespace qrnmvl::testing {
+
+class TestDatabase {
+ public:
+  explicit TestDatabase(bool with_demo = false);
+  ~TestDatabase();
+  TestDatabase(const TestDatabase&) = delete;
+  TestDatabase& operator=(const TestDatabase&) = delete;
+
+  const std::string& path() const { return path_; }
+  // "Provider=SQLite;Data Source=<path>;Trace=<trace path>"
+  const std::string& connection_text() const { return connection_text_; }
+  Variant connection() const { return Variant(connection_text_); }
+  const std::string& trace_path() const { return trace_path_; }
+
+  // Runs SQL directly on the file, outside the component (setting up, looking).
+  void exec(const std::string& sql) const;
+  std::vector<std::vector<Variant>> query(const std::string& sql) const;
+  // Redefines (or defines) a procedure of the catalog.
+  void redefine(const std::string& procedure, const std::string& params,
+                const std::string& body) const;
+
+  // Every line of the trace, parsed; and only the texts of {"command": ...} lines.
+  std::vector<nlohmann::json> trace() const;
+  std::vector<std::string> commands() const;
+  void clear_trace() const;
+
+ private:
+  std::string dir_;
+  std::string path_;
+  std::string trace_path_;
+  std::string connection_text_;
+};
+
+// Sets the regional settings for the life of the object and restores them after.
+class LocaleScope {
+ public:
+  explicit LocaleScope(const char* locale_name);
+  ~LocaleScope();
+
+ private:
+  RegionalSettings saved_;
+};
+
+}  // namespace qrnmvl::testing
