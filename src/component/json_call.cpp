@@ -1,0 +1,49 @@
+// The JSON contract shared by the tool, the C interface and any later service.
+#include <qrnmvl/qrnmvl.hpp>
+
+#include "common/json_value.hpp"
+
+#include <stdexcept>
+
+namespace qrnmvl {
+
+std::string invoke_json(QrnMvl& object, const std::string& operation,
+                        const std::string& json_call) {
+  const OperationInfo* info = find_operation(operation);
+  if (!info) throw std::invalid_argument("unknown operation '" + operation + "'");
+
+  nlohmann::json call;
+  try {
+    call = nlohmann::json::parse(json_call);
+  } catch (const nlohmann::json::parse_error& e) {
+    throw std::invalid_argument(std::string("malformed JSON call: ") + e.what());
+  }
+  if (!call.is_object()) throw std::invalid_argument("the JSON call must be an object");
+
+  std::vector<Variant> parameters(info->parameters.size());
+  for (const auto& [name, value] : call.items()) {
+    std::size_t index = 0;
+    while (index < info->parameters.size() && info->parameters[index] != name) ++index;
+    if (index == info->parameters.size())
+      throw std::invalid_argument("unknown parameter '" + name + "' for " + operation);
+    try {
+      parameters[index] = from_json(value);
+    } catch (const Error& e) {
+      throw std::invalid_argument("parameter '" + name + "': " + e.description());
+    }
+  }
+
+  const Variant result = invoke(object, operation, parameters);
+
+  // Parameters answer in call order, so the object is written by hand.
+  std::string answer = "{\"result\": " + to_json(result).dump() + ", \"parameters\": {";
+  for (std::size_t i = 0; i < parameters.size(); ++i) {
+    if (i > 0) answer += ", ";
+    answer += nlohmann::json(info->parameters[i]).dump() + ": " +
+              to_json(parameters[i]).dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
+  }
+  answer += "}}";
+  return answer;
+}
+
+}  // namespace qrnmvl

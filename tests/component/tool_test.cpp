@@ -1,0 +1,135 @@
+// The command-line tool, run as a user would run it.
+#include "support/test_database.hpp"
+
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+
+#include <sys/wait.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+namespace qrnmvl {
+namespace {
+
+namespace fs = std::filesystem;
+
+struct ToolRun {
+  int exit_code;
+  std::string out, err;
+};
+
+std::string slurp(const fs::path& path) {
+  std::ifstream in(path);
+  std::ostringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+class Tool : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    const char* tool = std::getenv("QRNMVL_TOOL");
+    if (!tool) GTEST_SKIP() << "QRNMVL_TOOL is not set";
+    tool_ = tool;
+    dir_ = fs::temp_directory_path() /
+           ("qrnmvl-tool-" + std::to_string(::getpid()) + "-" +
+            ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    fs::create_directories(dir_);
+  }
+  void TearDown() override {
+    std::error_code ignored;
+    fs::remove_all(dir_, ignored);
+  }
+
+  ToolRun run(const std::string& args, const std::string& input = "") const {
+    std::ofstream(dir_ / "in") << input;
+    const std::string command = "'" + tool_ + "' " + args + " <'" + (dir_ / "in").string() +
+                                "' >'" + (dir_ / "out").string() + "' 2>'" +
+                                (dir_ / "err").string() + "'";
+    const int status = std::system(command.c_str());
+    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, slurp(dir_ / "out"),
+            slurp(dir_ / "err")};
+  }
+
+  std::string tool_;
+  fs::path dir_;
+};
+
+TEST_F(Tool, BadInputIsAOneLineUsageError) {
+  const std::string db = (dir_ / "app.db").string();
+  ASSERT_EQ(run("init " + db + " --demo").exit_code, 0);
+  struct Case {
+    std::string args, input;
+  };
+  const Case cases[] = {
+      {"", ""},
+      {"frobnicate", ""},
+      {"call gNoSuchOperation --db " + db, "{}"},
+      {"call gConsulta_Porto_Ponto --db " + db, "{not json"},
+      {"call gConsulta_Porto_Ponto --db " + db, R"({"no_such_parameter": 1})"},
+      {"call gConsulta_Porto_Ponto --db " + (dir_ / "missing.db").string(), "{}"},
+      {"call gConsulta_Porto_Ponto --connection 'Provider=SQLite;Data Source=/nonexistent.db'",
+       "{}"},
+      {"call gConsulta_Porto_Ponto --params " + (dir_ / "missing.json").string(), ""},
+      {"init " + db, ""},  // exists, no --force
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.args);
+    const ToolRun r = run(c.args, c.input);
+    EXPECT_EQ(r.exit_code, 2);
+    EXPECT_FALSE(r.err.empty());
+    EXPECT_EQ(r.err.find('\n'), r.err.size() - 1) << r.err;
+  }
+}
+
+TEST_F(Tool, HelpIsReadable) {
+  for (const char* args : {"--help", "call --help", "init --help", "demo --help"}) {
+    SCOPED_TRACE(args);
+    const ToolRun r = run(args);
+    EXPECT_EQ(r.exit_code, 0);
+    EXPECT_NE(r.out.find("Usage"), std::string::npos);
+  }
+  EXPECT_NE(run("call --help").out.find("gConsulta_Ordem_Servico_Tipo"), std::string::npos);
+}
+
+TEST_F(Tool, CallsAnOperationUnderEitherLocale) {
+  testing::TestDatabase db;
+  db.redefine("SP_QRN_CON_PORTO_PONTO3", "USUARIO_INTERNET_ID",
+              "SELECT 4 AS PONTO_OPERACAO_ID, 9 AS PORTO_ID, 'Terminal 2.5' AS nome_porto");
+  const std::pair<const char*, const char*> cases[] = {{"pt_BR", "Terminal 2,5"},
+                                                       {"en_US", "Terminal 2.5"}};
+  for (const auto& [locale, name] : cases) {
+    SCOPED_TRACE(locale);
+    const ToolRun r = run("call gConsulta_Porto_Ponto --connection '" + db.connection_text() +
+                          "' --locale " + locale,
+                      R"({"invntUsuario_internet_id": 1, "invntBase_dados": "SQLSERVER"})");
+    ASSERT_EQ(r.exit_code, 0) << r.err;
+    const auto answer = nlohmann::json::parse(r.out);
+    EXPECT_EQ(answer["result"], 0);
+    EXPECT_EQ(answer["parameters"]["outarrvntnome_porto"][0], name);
+    EXPECT_EQ(answer["parameters"]["invntConecta_db"], db.connection_text());
+  }
+  EXPECT_EQ(db.commands().size(), 2u);
+}
+
+TEST_F(Tool, AFailureResultStillExitsZero) {
+  const std::string db = (dir_ / "app.db").string();
+  ASSERT_EQ(run("init " + db).exit_code, 0);
+  const ToolRun r = run("call gConsulta_Porto_Ponto --db " + db,
+                    R"({"invntUsuario_internet_id": 999, "invntBase_dados": "SQLSERVER"})");
+  EXPECT_EQ(r.exit_code, 0) << r.err;
+  EXPECT_EQ(nlohmann::json::parse(r.out)["result"], 10);
+}
+
+TEST_F(Tool, DemoRunsOnAFreshDatabase) {
+  const ToolRun r = run("demo --db " + (dir_ / "demo.db").string());
+  ASSERT_EQ(r.exit_code, 0) << r.err;
+  EXPECT_NE(r.out.find("Itajaí"), std::string::npos);
+  EXPECT_NE(r.out.find("Problemas ao identificar os Portos"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace qrnmvl

@@ -1,0 +1,185 @@
+// qrnmvl: creates the reference database, calls any operation with JSON, and
+// runs the demo closing.
+#include <qrnmvl/qrnmvl.hpp>
+
+#include "data/data.hpp"
+#include "data/sqlite/reference.hpp"
+#include "demo.hpp"
+
+#include <CLI/CLI.hpp>
+#include <nlohmann/json.hpp>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <sstream>
+
+namespace {
+
+constexpr int kUsageError = 2;
+
+struct UsageError : std::runtime_error {
+  using std::runtime_error::runtime_error;
+};
+
+std::string sqlite_text(const std::string& path) { return "Provider=SQLite;Data Source=" + path; }
+
+void apply_locale(const std::string& locale) {
+  if (!locale.empty()) qrnmvl::set_regional_settings(qrnmvl::regional_settings_for(locale));
+}
+
+// The connection must open before any operation runs, so a mistyped path is a
+// usage error rather than a failure result.
+void check_connection(const std::string& text) {
+  try {
+    qrnmvl::data::open_connection(text)->close();
+  } catch (const qrnmvl::Error& e) {
+    throw UsageError("cannot open the database: " + e.description());
+  }
+}
+
+std::string read_all(std::istream& in) {
+  std::ostringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+int run_init(const std::string& path, bool demo, bool force) {
+  try {
+    qrnmvl::data::sqlite::create_reference_database(path, demo, force);
+  } catch (const qrnmvl::Error& e) {
+    throw UsageError(e.description());
+  }
+  std::cout << "Created " << path << (demo ? " with the demo data" : "") << "\n";
+  return 0;
+}
+
+int run_call(const std::string& operation, const std::string& db, const std::string& connection,
+             const std::string& params, const std::string& locale) {
+  apply_locale(locale);
+  if (!qrnmvl::find_operation(operation)) {
+    std::string known;
+    for (const auto& op : qrnmvl::operations()) known += std::string(known.empty() ? "" : ", ") + op.name;
+    throw UsageError("unknown operation '" + operation + "' (known: " + known + ")");
+  }
+
+  std::string text;
+  if (params.empty() || params == "-") {
+    text = read_all(std::cin);
+  } else {
+    std::ifstream in(params);
+    if (!in) throw UsageError("cannot read " + params);
+    text = read_all(in);
+  }
+  if (text.find_first_not_of(" \t\r\n") == std::string::npos) text = "{}";
+
+  nlohmann::json call;
+  try {
+    call = nlohmann::json::parse(text);
+  } catch (const nlohmann::json::parse_error& e) {
+    throw UsageError(std::string("malformed JSON call: ") + e.what());
+  }
+  if (!call.is_object()) throw UsageError("the JSON call must be an object");
+
+  const std::string connection_text = !db.empty() ? sqlite_text(db) : connection;
+  if (!db.empty() && !std::filesystem::is_regular_file(db))
+    throw UsageError("cannot open the database: no such file " + db);
+  if (!connection_text.empty()) {
+    check_connection(connection_text);
+    if (!call.contains("invntConecta_db")) call["invntConecta_db"] = connection_text;
+  }
+
+  qrnmvl::QrnMvl component;
+  std::string answer;
+  try {
+    answer = qrnmvl::invoke_json(component, operation, call.dump());
+  } catch (const std::invalid_argument& e) {
+    throw UsageError(e.what());
+  }
+  std::cout << nlohmann::ordered_json::parse(answer).dump(2) << "\n";
+  return 0;
+}
+
+int run_demo(std::string db, const std::string& locale) {
+  apply_locale(locale);
+  if (db.empty()) db = (std::filesystem::temp_directory_path() / "qrnmvl-demo.db").string();
+  qrnmvl::data::sqlite::create_reference_database(db, true, true);
+
+  std::cout << "qrnmvl demo: the road of a closing on a fresh demo database\n"
+            << "Database: " << db << "\n";
+  qrnmvl::QrnMvl component;
+  qrnmvl::tool::DemoContext demo{component, sqlite_text(db), std::cout};
+  qrnmvl::tool::demo_ports(demo);
+  qrnmvl::tool::demo_order(demo);
+  qrnmvl::tool::demo_incidents(demo);
+  std::cout << "\nDone. Look around with: sqlite3 " << db << "\n";
+  return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  CLI::App app{
+      "qrnmvl: closes container-transport service orders.\n"
+      "Creates the reference database, calls any operation with JSON, and runs the demo closing."};
+  app.require_subcommand(1);
+  app.set_help_all_flag("--help-all", "Show the help of every command");
+
+  std::string init_db;
+  bool init_demo = false, init_force = false;
+  auto* init = app.add_subcommand("init", "Create the reference database (tables and procedures)");
+  init->add_option("db", init_db, "Database file to create")->required();
+  init->add_flag("--demo", init_demo, "Also load the demo data");
+  init->add_flag("--force", init_force, "Replace an existing file");
+
+  std::string operation, call_db, call_connection, call_params, call_locale;
+  auto* call = app.add_subcommand(
+      "call",
+      "Call an operation with a JSON object of parameters (stdin by default) and print the\n"
+      "JSON answer {\"result\": 0|10, \"parameters\": {...}}. Exit 0 when the call ran.");
+  call->add_option("operation", operation, "Operation name, e.g. gConsulta_Porto_Ponto")
+      ->required();
+  auto* db_option =
+      call->add_option("--db", call_db, "Embedded database file (fills invntConecta_db)");
+  call->add_option("--connection", call_connection,
+                   "Connection text, e.g. \"Provider=SQLite;Data Source=app.db;Trace=cmd.jsonl\"\n"
+                   "or an ODBC connection text (fills invntConecta_db)")
+      ->excludes(db_option);
+  call->add_option("--params", call_params, "File with the JSON call, or - for stdin");
+  call->add_option("--locale", call_locale, "Regional settings, e.g. pt_BR or en_US");
+  std::string operations_list = "Operations:";
+  for (const auto& op : qrnmvl::operations()) operations_list += "\n  " + std::string(op.name);
+  call->footer(operations_list);
+
+  std::string demo_db, demo_locale;
+  auto* demo = app.add_subcommand("demo", "Run the demo closing on a fresh demo database");
+  demo->add_option("--db", demo_db, "Where to create the demo database (replaced if present)");
+  demo->add_option("--locale", demo_locale, "Regional settings, e.g. pt_BR or en_US");
+
+  try {
+    app.parse(argc, argv);
+  } catch (const CLI::CallForHelp& e) {
+    return app.exit(e);
+  } catch (const CLI::CallForAllHelp& e) {
+    return app.exit(e);
+  } catch (const CLI::ParseError& e) {
+    std::cerr << "qrnmvl: " << e.what() << " (see --help)\n";
+    return kUsageError;
+  }
+
+  try {
+    if (*init) return run_init(init_db, init_demo, init_force);
+    if (*call) return run_call(operation, call_db, call_connection, call_params, call_locale);
+    return run_demo(demo_db, demo_locale);
+  } catch (const UsageError& e) {
+    std::cerr << "qrnmvl: " << e.what() << "\n";
+    return kUsageError;
+  } catch (const qrnmvl::Error& e) {
+    std::cerr << "qrnmvl: " << e.description() << "\n";
+    return 1;
+  } catch (const std::exception& e) {
+    std::cerr << "qrnmvl: " << e.what() << "\n";
+    return 1;
+  }
+}
