@@ -156,10 +156,12 @@ struct RegionalSettings {
 // name ("pt_BR", "de_DE.UTF-8", "es") gives the decimal comma, anything else the point.
 QRNMVL_EXPORT RegionalSettings regional_settings_for(std::string_view locale_name);
 // The process settings: those set by the host, or else those of the environment
-// (LC_ALL, then LC_NUMERIC, then LANG).
+// (LC_ALL, then LC_NUMERIC, then LANG), read when first needed.
 QRNMVL_EXPORT RegionalSettings regional_settings();
+// The decimal separator of the process settings (cheaper than a whole copy).
+QRNMVL_EXPORT char regional_decimal_separator();
 QRNMVL_EXPORT void set_regional_settings(const RegionalSettings& settings);
-// Forgets the settings set by the host: the environment's apply again.
+// Forgets the settings set by the host and reads the environment again.
 QRNMVL_EXPORT void reset_regional_settings();
 
 }  // namespace qrnmvl

@@ -19,9 +19,7 @@ char foreign_separator(char local) { return local == '.' ? ',' : '.'; }
 
 }  // namespace
 
-char local_decimal_separator() {
-  return to_text(Variant(50.0 / 100.0)).find('.') != std::string::npos ? '.' : ',';
-}
+char local_decimal_separator() { return regional_decimal_separator(); }
 
 Variant gNormaliza_Valor(const Variant& value) noexcept {
   try {

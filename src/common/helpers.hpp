@@ -21,7 +21,8 @@ Variant gRetira_Caracteres_Especiais(const Variant& text);
 Variant gValor_Padrao(const Variant& value, const std::optional<Variant>& default_value = std::nullopt);
 bool gMonta_EXEC(const data::Command& command, const std::string& procedure, Variant& output_text);
 
-// The local decimal separator, found the classic way: the text form of one half.
+// The local decimal separator: the one the text form of a number uses (one half
+// reads "0,5" or "0.5"), taken from the regional settings at each call.
 char local_decimal_separator();
 
 }  // namespace qrnmvl

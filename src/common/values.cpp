@@ -600,9 +600,9 @@ std::string to_text(const Variant& v) {
     case VarType::Long:
       return std::to_string(v.as_long());
     case VarType::Double:
-      return double_text(v.as_double(), regional_settings().decimal_separator);
+      return double_text(v.as_double(), regional_decimal_separator());
     case VarType::Currency:
-      return currency_text(v.as_currency(), regional_settings().decimal_separator);
+      return currency_text(v.as_currency(), regional_decimal_separator());
     case VarType::Date:
       return date_text(v.as_date());
     case VarType::String:

@@ -243,8 +243,11 @@ RegionalSettings regional_settings_for(std::string_view locale_name) {
 
 namespace {
 
+// The settings in force: the host's, or else the environment's, read when
+// first needed and again on reset (a process's locale variables are set when
+// it starts).
 std::mutex settings_mutex;
-std::optional<RegionalSettings> host_settings;
+std::optional<RegionalSettings> current_settings;
 
 RegionalSettings environment_settings() {
   for (const char* name : {"LC_ALL", "LC_NUMERIC", "LANG"}) {
@@ -254,24 +257,31 @@ RegionalSettings environment_settings() {
   return regional_settings_for("");
 }
 
+const RegionalSettings& settings_in_force() {
+  if (!current_settings) current_settings = environment_settings();
+  return *current_settings;
+}
+
 }  // namespace
 
 RegionalSettings regional_settings() {
-  {
-    std::lock_guard lock(settings_mutex);
-    if (host_settings) return *host_settings;
-  }
-  return environment_settings();
+  std::lock_guard lock(settings_mutex);
+  return settings_in_force();
+}
+
+char regional_decimal_separator() {
+  std::lock_guard lock(settings_mutex);
+  return settings_in_force().decimal_separator;
 }
 
 void set_regional_settings(const RegionalSettings& settings) {
   std::lock_guard lock(settings_mutex);
-  host_settings = settings;
+  current_settings = settings;
 }
 
 void reset_regional_settings() {
   std::lock_guard lock(settings_mutex);
-  host_settings.reset();
+  current_settings = environment_settings();
 }
 
 }  // namespace qrnmvl

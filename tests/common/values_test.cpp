@@ -129,6 +129,7 @@ TEST(RegionalSettingsTest, EnvironmentOrderAndHostOverride) {
     setenv("LC_ALL", c.lc_all, 1);
     setenv("LC_NUMERIC", c.lc_numeric, 1);
     setenv("LANG", c.lang, 1);
+    reset_regional_settings();
     EXPECT_EQ(to_text(Variant(0.5)), c.half);
   }
   // The host's choice wins over the environment, and the latest one holds.
