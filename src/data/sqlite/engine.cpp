@@ -5,6 +5,8 @@
 #include <charconv>
 #include <limits>
 #include <mutex>
+#include <optional>
+#include <unordered_map>
 
 #include "common/json_value.hpp"
 #include "common/values.hpp"
@@ -210,6 +212,29 @@ struct Procedure {
   std::string body;
 };
 
+// A cached statement is reset and its bindings cleared after every use, so it
+// holds no lock between commands and an argument left out binds as NULL.
+class StatementUse {
+ public:
+  explicit StatementUse(sqlite3_stmt* statement) : statement_(statement) {}
+  StatementUse(const StatementUse&) = delete;
+  StatementUse& operator=(const StatementUse&) = delete;
+  ~StatementUse() {
+    sqlite3_reset(statement_);
+    sqlite3_clear_bindings(statement_);
+  }
+
+ private:
+  sqlite3_stmt* statement_;
+};
+
+// A procedure body prepared once and kept with the connection.
+struct PreparedBody {
+  std::vector<Statement> statements;
+  bool writes = false;
+};
+constexpr std::size_t kMaxCachedBodies = 128;
+
 class SqliteConnection final : public Connection {
  public:
   SqliteConnection(std::string text, sqlite3* db, std::string trace_path)
@@ -269,6 +294,8 @@ class SqliteConnection final : public Connection {
   void close() noexcept override {
     const std::lock_guard lock(mutex_);
     if (db_ == nullptr) return;
+    bodies_.clear();
+    lookup_.reset();
     if (sqlite3_get_autocommit(db_) == 0) sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
     sqlite3_close_v2(db_);
     db_ = nullptr;
@@ -306,16 +333,27 @@ class SqliteConnection final : public Connection {
     return Statement(raw);
   }
 
-  Procedure find_procedure(const std::string& name) const {
-    Statement statement = prepare("SELECT name, params, body FROM qrn_procedure WHERE name = ?1");
-    sqlite3_bind_text(statement.get(), 1, name.data(), static_cast<int>(name.size()),
-                      SQLITE_TRANSIENT);
-    const int rc = sqlite3_step(statement.get());
+  Statement prepare_persistent(std::string_view sql, const char** tail) const {
+    sqlite3_stmt* raw = nullptr;
+    if (sqlite3_prepare_v3(db_, sql.data(), static_cast<int>(sql.size()),
+                           SQLITE_PREPARE_PERSISTENT, &raw, tail) != SQLITE_OK)
+      raise_sqlite(db_);
+    return Statement(raw);
+  }
+
+  Procedure find_procedure(const std::string& name) {
+    if (!lookup_)
+      lookup_ = prepare_persistent("SELECT name, params, body FROM qrn_procedure WHERE name = ?1",
+                                   nullptr);
+    sqlite3_stmt* statement = lookup_.get();
+    const StatementUse use(statement);
+    sqlite3_bind_text(statement, 1, name.data(), static_cast<int>(name.size()), SQLITE_TRANSIENT);
+    const int rc = sqlite3_step(statement);
     if (rc == SQLITE_DONE)
       throw Error(err::database, "Could not find stored procedure '" + name + "'.");
     if (rc != SQLITE_ROW) raise_sqlite(db_);
     const auto text = [&](int column) {
-      const auto* value = sqlite3_column_text(statement.get(), column);
+      const auto* value = sqlite3_column_text(statement, column);
       return value == nullptr ? std::string() : std::string(reinterpret_cast<const char*>(value));
     };
     return {text(0), split_params(text(1)), text(2)};
@@ -336,41 +374,55 @@ class SqliteConnection final : public Connection {
     }
   }
 
+  // The body's statements prepared once, or null when a statement cannot be
+  // prepared before the ones ahead of it have run.
+  PreparedBody* prepared_body(const std::string& body) {
+    if (const auto found = bodies_.find(body); found != bodies_.end()) return &found->second;
+    PreparedBody prepared;
+    std::string_view rest = body;
+    while (!trimmed(rest).empty()) {
+      sqlite3_stmt* raw = nullptr;
+      const char* tail = nullptr;
+      if (sqlite3_prepare_v3(db_, rest.data(), static_cast<int>(rest.size()),
+                             SQLITE_PREPARE_PERSISTENT, &raw, &tail) != SQLITE_OK)
+        return nullptr;
+      rest.remove_prefix(static_cast<std::size_t>(tail - rest.data()));
+      if (raw == nullptr) continue;
+      Statement statement(raw);
+      refuse_transaction_control(raw);
+      if (sqlite3_stmt_readonly(raw) == 0) prepared.writes = true;
+      prepared.statements.push_back(std::move(statement));
+    }
+    if (bodies_.size() >= kMaxCachedBodies) bodies_.clear();
+    return &bodies_.emplace(body, std::move(prepared)).first->second;
+  }
+
   RowSet run_procedure(const std::string& name, const std::vector<Variant>& arguments) {
     const Procedure procedure = find_procedure(name);
     if (arguments.size() > procedure.params.size())
       throw Error(err::database,
                   "Procedure or function " + procedure.name + " has too many arguments specified.");
 
-    // Prepare what can be prepared to learn whether the body writes. A
-    // statement that cannot be prepared yet may need a table an earlier one
-    // creates: from there on the body is prepared as it runs, and counted as
-    // writing.
-    std::vector<Statement> prepared;
-    bool writes = false;
-    std::string_view rest = procedure.body;
-    while (!trimmed(rest).empty()) {
-      sqlite3_stmt* raw = nullptr;
-      const char* tail = nullptr;
-      if (sqlite3_prepare_v2(db_, rest.data(), static_cast<int>(rest.size()), &raw, &tail) !=
-          SQLITE_OK) {
-        writes = true;
-        break;
+    if (PreparedBody* body = prepared_body(procedure.body)) {
+      // One statement that only reads is consistent on its own; anything
+      // more runs in one transaction.
+      std::optional<Transaction> transaction;
+      if (body->writes || body->statements.size() > 1) transaction.emplace(db_, body->writes);
+      Answer answer;
+      for (const auto& statement : body->statements) {
+        const StatementUse use(statement.get());
+        bind_arguments(statement.get(), procedure, arguments);
+        run_statement(db_, statement.get(), answer);
       }
-      rest.remove_prefix(static_cast<std::size_t>(tail - rest.data()));
-      if (raw == nullptr) continue;
-      Statement statement(raw);
-      refuse_transaction_control(raw);
-      if (sqlite3_stmt_readonly(raw) == 0) writes = true;
-      prepared.push_back(std::move(statement));
+      if (transaction) transaction->commit();
+      return std::move(answer).row_set();
     }
 
-    Transaction transaction(db_, writes);
+    // A statement that cannot be prepared yet may need a table an earlier one
+    // creates: such a body is prepared as it runs, and counted as writing.
+    Transaction transaction(db_, true);
     Answer answer;
-    for (const auto& statement : prepared) {
-      bind_arguments(statement.get(), procedure, arguments);
-      run_statement(db_, statement.get(), answer);
-    }
+    std::string_view rest = procedure.body;
     while (!trimmed(rest).empty()) {
       const char* tail = nullptr;
       Statement statement = prepare(rest, &tail);
@@ -417,6 +469,8 @@ class SqliteConnection final : public Connection {
   const std::string trace_path_;
   mutable std::mutex mutex_;
   sqlite3* db_;
+  Statement lookup_;  // the catalog lookup, prepared once
+  std::unordered_map<std::string, PreparedBody> bodies_;  // by body text
 };
 
 int busy_timeout_of(const std::map<std::string, std::string>& keys) {
