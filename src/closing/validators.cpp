@@ -207,9 +207,14 @@ bool gConsiste_Hora(const Variant& label, Variant& value, const Variant& minimum
   }
 }
 
-bool gConsiste_Inteiro(const Variant& label, Variant& value, const Variant& minimum,
-                       const Variant& maximum, const Variant& user_id, Variant& message,
-                       const Variant& required) {
+namespace {
+
+// gConsiste_Inteiro and gConsiste_Numero are one check: the number form
+// accepts the decimal comma the integer form refuses.
+bool check_number(const Variant& label, Variant& value, const Variant& minimum,
+                  const Variant& maximum, const Variant& user_id, Variant& message,
+                  const Variant& required, bool decimal_comma, std::string_view unavailable_text,
+                  std::string_view check_name) {
   int line = 0;
   try {
     line = 1;
@@ -225,7 +230,7 @@ bool gConsiste_Inteiro(const Variant& label, Variant& value, const Variant& mini
     }
 
     line = 5;
-    if (instr(to_text(value), ",") > 0) {
+    if (!decimal_comma && instr(to_text(value), ",") > 0) {
       message = Variant("O campo " + piece(label) +
                         " não permite a digitação de números com casas decimais(,)");
       return false;
@@ -254,55 +259,28 @@ bool gConsiste_Inteiro(const Variant& label, Variant& value, const Variant& mini
     line = 9;
     return true;
   } catch (...) {
-    return unavailable(
-        "Acesso a consistência de campo inteiro não disponível. Favor tentar mais tarde. ",
-        "gConsiste_Inteiro", user_id, line, message);
+    return unavailable(unavailable_text, check_name, user_id, line, message);
   }
+}
+
+}  // namespace
+
+bool gConsiste_Inteiro(const Variant& label, Variant& value, const Variant& minimum,
+                       const Variant& maximum, const Variant& user_id, Variant& message,
+                       const Variant& required) {
+  return check_number(
+      label, value, minimum, maximum, user_id, message, required, false,
+      "Acesso a consistência de campo inteiro não disponível. Favor tentar mais tarde. ",
+      "gConsiste_Inteiro");
 }
 
 bool gConsiste_Numero(const Variant& label, Variant& value, const Variant& minimum,
                       const Variant& maximum, const Variant& user_id, Variant& message,
                       const Variant& required) {
-  int line = 0;
-  try {
-    line = 1;
-    if (const auto decided = opening(label, value, message, required)) return *decided;
-
-    line = 4;
-    // The form writes the decimal comma, so only the point is refused.
-    if (instr(to_text(value), ".") > 0) {
-      message = Variant("O campo " + piece(label) +
-                        " não permite a digitação de números com uso de separador de milhar(.)");
-      return false;
-    }
-
-    line = 6;
-    if (!is_numeric(value)) {
-      message = Variant("Preencha " + piece(label) + " com valor numérico");
-      return false;
-    }
-
-    line = 7;
-    if (!is_blank(minimum) &&
-        to_double(gNormaliza_Valor(value)) < to_double(gNormaliza_Valor(minimum))) {
-      message = Variant(piece(label) + " deve ser igual ou maior que " + piece(minimum));
-      return false;
-    }
-
-    line = 8;
-    if (!is_blank(maximum) &&
-        to_double(gNormaliza_Valor(value)) > to_double(gNormaliza_Valor(maximum))) {
-      message = Variant(piece(label) + " deve ser igual ou menor que " + piece(maximum));
-      return false;
-    }
-
-    line = 9;
-    return true;
-  } catch (...) {
-    return unavailable(
-        "Acesso a consistência de campo numérico não disponível. Favor tentar mais tarde. ",
-        "gConsiste_Numero", user_id, line, message);
-  }
+  return check_number(
+      label, value, minimum, maximum, user_id, message, required, true,
+      "Acesso a consistência de campo numérico não disponível. Favor tentar mais tarde. ",
+      "gConsiste_Numero");
 }
 
 bool gConsiste_String(const Variant& label, Variant& value, const Variant& maximum_length,

@@ -1,7 +1,6 @@
 // The ports and the operation point linked to the user's branch.
 #include "common/frame.hpp"
 #include "common/helpers.hpp"
-#include "common/message_log.hpp"
 #include "common/values.hpp"
 #include "data/data.hpp"
 #include "lookups/lookups.hpp"
@@ -24,15 +23,11 @@ Variant gConsulta_Porto_Ponto(Variant& invntUsuario_internet_id, Variant& invntC
 
     line = 2;
     if (rs.eof()) {
-      outvntMsg_Ret =
-          "Problemas ao identificar os Portos relacionado à Filial do Usuário.Contacte o "
-          "Administrador do Sistema.";
-      const std::string context = " - M036CA.mConsulta_Porto_Ponto -( State = 0: " +
-                                  std::string(" No Nº ") + number_text(line) + ")" + sql;
-      gGrava_LOG_MSG(invntBase_dados, invntConecta_db, invntUsuario_internet_id, Variant(1),
-                     Variant(to_text(outvntMsg_Ret) + context));
-      if (is_user_one(invntUsuario_internet_id))
-        outvntMsg_Ret = Variant(to_text(outvntMsg_Ret) + context);
+      report_failure(target,
+                     "Problemas ao identificar os Portos relacionado à Filial do Usuário.Contacte o "
+                     "Administrador do Sistema.",
+                     " - M036CA.mConsulta_Porto_Ponto -( State = 0: " + std::string(" No Nº ") +
+                         number_text(line) + ")" + sql);
       return false;
     }
 
