@@ -8,70 +8,41 @@
 namespace qrnmvl {
 namespace {
 
+using nlohmann::json;
+
 class Connection : public VariantObject {
  public:
   std::string kind() const override { return "connection"; }
   std::string default_text() const override { return "Provider=SQLite;Data Source=x.db"; }
 };
 
-Variant array_of(std::initializer_list<Variant> items) {
-  Variant v = Variant::array(items.size());
-  std::size_t i = 0;
-  for (const Variant& item : items) v.at(i++) = item;
-  return v;
-}
-
-TEST(JsonValue, RoundTrips) {
-  const struct {
-    Variant value;
-    const char* json;
-  } cases[] = {
-      {Variant::null(), "null"},
-      {Variant(), R"({"$empty":true})"},
-      {Variant(71), "71"},
-      {Variant(-2147483647 - 1), "-2147483648"},
-      {Variant(0.5), "0.5"},
-      {Variant(2.0), "2.0"},
-      {Variant(1e20), "1e+20"},
-      {Variant("Observação"), R"("Observação")"},
-      {Variant(true), "true"},
-      {Variant(Date::from_parts(2010, 9, 16, 17, 5, 0)), R"({"$date":"2010-09-16 17:05:00"})"},
-      {Variant(Date::from_parts(1899, 12, 29, 6)), R"({"$date":"1899-12-29 06:00:00"})"},
-      {Variant(Currency{12345000}), R"({"$currency":"1234.5"})"},
-      {Variant(Currency{INT64_MAX}), R"({"$currency":"922337203685477.5807"})"},
-      {Variant::array(0), "[]"},
-      {array_of({Variant(1), Variant("a"), Variant(), array_of({Variant::null()})}),
-       R"([1,"a",{"$empty":true},[null]])"},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.json);
-    EXPECT_EQ(to_json(c.value).dump(), c.json);
-    EXPECT_EQ(from_json(nlohmann::json::parse(c.json)), c.value);
+TEST(JsonValue, BothWaysAndOneWay) {
+  const std::pair<Variant, const char*> both_ways[] = {
+      {-2147483647 - 1, "-2147483648"},
+      {2.0, "2.0"},
+      {1e20, "1e+20"},
+      {"Observação", R"("Observação")"},
+      {true, "true"},
+      {Date::from_parts(2010, 9, 16, 17, 5, 0), R"({"$date":"2010-09-16 17:05:00"})"},
+      {Date::from_parts(1899, 12, 29, 6), R"({"$date":"1899-12-29 06:00:00"})"},
+      {Currency{12345000}, R"({"$currency":"1234.5"})"},
+      {Currency{INT64_MAX}, R"({"$currency":"922337203685477.5807"})"},
+      {Variant::Array{1, "a", Variant(), Variant::Array{Variant::null()}},
+       R"([1,"a",{"$empty":true},[null]])"}};
+  for (const auto& [value, text] : both_ways) {
+    SCOPED_TRACE(text);
+    EXPECT_EQ(to_json(value).dump(), text);
+    EXPECT_EQ(from_json(json::parse(text)), value);
   }
-}
-
-TEST(JsonValue, WhatComesIn) {
-  const struct {
-    const char* json;
-    Variant value;
-  } cases[] = {
-      {"3000000000", Variant(3000000000.0)},
-      {"18446744073709551615", Variant(18446744073709551615.0)},
-      {"1.0", Variant(1.0)},
-      {R"({"$date":"2010-09-16"})", Variant(Date::from_parts(2010, 9, 16))},
-      {R"({"$currency":"0.00005"})", Variant(Currency{0})},
-      {R"({"$currency":"-12"})", Variant(Currency{-120000})},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.json);
-    EXPECT_EQ(from_json(nlohmann::json::parse(c.json)), c.value);
-  }
-  // A Double on its way in keeps its type even when it is whole.
-  EXPECT_EQ(from_json(nlohmann::json::parse("2.0")).type(), VarType::Double);
-  EXPECT_EQ(from_json(nlohmann::json::parse("2")).type(), VarType::Long);
-}
-
-TEST(JsonValue, IntegersAndObjectsGoingOut) {
+  const std::pair<const char*, Variant> coming_in[] = {
+      {"3000000000", 3000000000.0},
+      {"18446744073709551615", 18446744073709551615.0},
+      {"1.0", 1.0},
+      {R"({"$date":"2010-09-16"})", Date::from_parts(2010, 9, 16)},
+      {R"({"$currency":"0.00005"})", Currency{0}},
+      {R"({"$currency":"-12"})", Currency{-120000}}};
+  for (const auto& [text, value] : coming_in)
+    EXPECT_EQ(from_json(json::parse(text)), value) << text;
   EXPECT_EQ(to_json(Variant(std::int16_t{-5})).dump(), "-5");
   EXPECT_EQ(to_json(Variant::object(std::make_shared<Connection>())).dump(),
             R"({"$object":"connection"})");
@@ -80,22 +51,13 @@ TEST(JsonValue, IntegersAndObjectsGoingOut) {
 
 TEST(JsonValue, RefusesWhatTheContractDoesNotKnow) {
   const char* cases[] = {
-      R"({"$foo":1})",
-      R"({"a":1})",
-      R"({"$empty":true,"$date":"2010-09-16 00:00:00"})",
-      R"({"$empty":false})",
-      R"({"$object":"connection"})",
-      R"({"$date":"2010-02-30 00:00:00"})",
-      R"({"$date":"2010-09-16 24:00:00"})",
-      R"({"$date":"2010-09-16T17:05:00"})",
-      R"({"$currency":"abc"})",
-      R"({"$currency":"1,5"})",
-      R"({"$currency":1.5})",
-  };
-  for (const char* json : cases) {
-    SCOPED_TRACE(json);
+      R"({"$foo":1})",       R"({"$object":"connection"})", R"({"$empty":true,"$currency":"1"})",
+      R"({"a":1})",          R"({"$currency":"1,5"})",      R"({"$date":"2010-02-30 00:00:00"})",
+      R"({"$empty":false})", R"({"$currency":1.5})",        R"({"$date":"2010-09-16T17:05:00"})"};
+  for (const char* text : cases) {
+    SCOPED_TRACE(text);
     try {
-      from_json(nlohmann::json::parse(json));
+      from_json(json::parse(text));
       ADD_FAILURE() << "accepted";
     } catch (const Error& e) {
       EXPECT_EQ(e.number(), err::type_mismatch);

@@ -1,15 +1,14 @@
 // The command-line tool, run as a user would run it.
-#include "support/test_database.hpp"
-
 #include <gtest/gtest.h>
-#include <nlohmann/json.hpp>
-
 #include <sys/wait.h>
 
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <nlohmann/json.hpp>
 #include <sstream>
+
+#include "support/test_database.hpp"
 
 namespace qrnmvl {
 namespace {
@@ -50,8 +49,7 @@ class Tool : public ::testing::Test {
                                 "' >'" + (dir_ / "out").string() + "' 2>'" +
                                 (dir_ / "err").string() + "'";
     const int status = std::system(command.c_str());
-    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, slurp(dir_ / "out"),
-            slurp(dir_ / "err")};
+    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, slurp(dir_ / "out"), slurp(dir_ / "err")};
   }
 
   std::string tool_;
@@ -103,9 +101,9 @@ TEST_F(Tool, CallsAnOperationUnderEitherLocale) {
                                                        {"en_US", "Terminal 2.5"}};
   for (const auto& [locale, name] : cases) {
     SCOPED_TRACE(locale);
-    const ToolRun r = run("call gConsulta_Porto_Ponto --connection '" + db.connection_text() +
-                          "' --locale " + locale,
-                      R"({"invntUsuario_internet_id": 1, "invntBase_dados": "SQLSERVER"})");
+    const ToolRun r = run(
+        "call gConsulta_Porto_Ponto --connection '" + db.connection_text() + "' --locale " + locale,
+        R"({"invntUsuario_internet_id": 1, "invntBase_dados": "SQLSERVER"})");
     ASSERT_EQ(r.exit_code, 0) << r.err;
     const auto answer = nlohmann::json::parse(r.out);
     EXPECT_EQ(answer["result"], 0);
@@ -119,7 +117,7 @@ TEST_F(Tool, AFailureResultStillExitsZero) {
   const std::string db = (dir_ / "app.db").string();
   ASSERT_EQ(run("init " + db).exit_code, 0);
   const ToolRun r = run("call gConsulta_Porto_Ponto --db " + db,
-                    R"({"invntUsuario_internet_id": 999, "invntBase_dados": "SQLSERVER"})");
+                        R"({"invntUsuario_internet_id": 999, "invntBase_dados": "SQLSERVER"})");
   EXPECT_EQ(r.exit_code, 0) << r.err;
   EXPECT_EQ(nlohmann::json::parse(r.out)["result"], 10);
 }

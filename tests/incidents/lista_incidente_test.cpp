@@ -1,8 +1,9 @@
 #include <gtest/gtest.h>
 
-#include <optional>
 #include <ostream>
 #include <string>
+#include <tuple>
+#include <utility>
 #include <vector>
 
 #include "common/json_value.hpp"
@@ -21,128 +22,89 @@ namespace {
 using testing::TestDatabase;
 
 const char* const kProcedure = "SP_036_CON_LISTA_TIPO_INCIDENTE_OS4";
-const char* const kMessage =
+const std::string kMessage =
     "Problemas na Montagem da Lista de Indicadores. Contacte o Administrador do Sistema.";
-
-// One call of the operation, with every output primed so that untouched ones show.
-struct Listing {
-  explicit Listing(const TestDatabase& db) : connection(db.connection()) {}
-
-  Variant run() {
-    return incidents::gMonta_Lista_Tab_Tipo_Incidente(connection, kind, user, count, ids,
-                                                      descriptions, selected, order, justifications,
-                                                      stubs, message, kinds);
-  }
-  // Row i of the six arrays, in the order of the columns.
-  std::vector<Variant> row(std::size_t i) const {
-    return {ids.at(i),   descriptions.at(i), selected.at(i), justifications.at(i),
-            stubs.at(i), kinds.at(i)};
-  }
-
-  Variant connection, kind{"SQLSERVER"}, user{25}, count{"(count)"}, ids{"(ids)"},
-      descriptions{"(descriptions)"}, selected{"(selected)"}, order{27},
-      justifications{"(justifications)"}, stubs{"(stubs)"}, message{"(message)"}, kinds{"(kinds)"};
-};
-
 const Variant kSuccess(std::int16_t{0});
 const Variant kFailure(std::int16_t{10});
+const char* const kUntouched = "(untouched)";
+
+// One call of the operation against a procedure answering `body`, with every output primed so
+// that untouched ones show.
+struct Listing {
+  Listing(const std::string& body, const Variant& record = 27, const Variant& user_id = 25)
+      : connection(db.connection()), user(user_id), order(record) {
+    db.redefine(kProcedure, "ORDEM_SERVICO_TIPO_ID", body);
+    result = incidents::gMonta_Lista_Tab_Tipo_Incidente(connection, kind, user, count, ids,
+                                                        descriptions, selected, order,
+                                                        justifications, stubs, message, kinds);
+  }
+
+  TestDatabase db;
+  Variant connection, kind{"SQLSERVER"}, user, order, result, message{kUntouched},
+      count{kUntouched}, ids{kUntouched}, descriptions{kUntouched}, selected{kUntouched},
+      justifications{kUntouched}, stubs{kUntouched}, kinds{kUntouched};
+};
 
 TEST(IncidentList, CopiesTheRowsIntoParallelArrays) {
-  const std::string columns =
-      " AS tab_tipo_incidente_id, 'Avaria' AS descricao, 'S' AS Flag_Selecionado, "
-      "'Porta amassada' AS justificativa, 'N' AS flag_contr_canhoto, 'M' AS flag_tipo_cadastro";
-  const std::vector<Variant> avaria = {Variant(5), "Avaria", "S", "Porta amassada", "N", "M"};
-  const struct {
-    const char* name;
-    std::string body;
-    std::optional<std::vector<std::vector<Variant>>> rows;  // none: outputs untouched
-  } cases[] = {
-      {"no rows", "SELECT 5" + columns + " WHERE 0", std::nullopt},
-      {"one row", "SELECT 5" + columns, {{avaria}}},
-      {"two rows in order",
-       "SELECT 5" + columns + " UNION ALL SELECT 18, 'Atraso', NULL, NULL, 'S', 'A'",
-       {{avaria, {Variant(18), "Atraso", "", "", "S", "A"}}}},
-      {"null columns",
-       "SELECT NULL AS tab_tipo_incidente_id, NULL AS descricao, NULL AS Flag_Selecionado, NULL "
-       "AS justificativa, NULL AS flag_contr_canhoto, NULL AS flag_tipo_cadastro",
-       {{{Variant(std::int16_t{0}), "", "", "", "", ""}}}},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.name);
-    TestDatabase db;
-    db.redefine(kProcedure, "ORDEM_SERVICO_TIPO_ID", c.body);
-    Listing call(db);
-    EXPECT_EQ(call.run(), kSuccess);
-    EXPECT_EQ(call.message, Variant("(message)"));
-    if (!c.rows) {
-      EXPECT_EQ(call.count, Variant("(count)"));
-      EXPECT_EQ(call.ids, Variant("(ids)"));
-      EXPECT_EQ(call.kinds, Variant("(kinds)"));
-      continue;
-    }
-    ASSERT_EQ(call.count, Variant(static_cast<std::int32_t>(c.rows->size())));
-    for (const Variant* array : {&call.ids, &call.descriptions, &call.selected,
-                                 &call.justifications, &call.stubs, &call.kinds})
-      ASSERT_EQ(array->size(), c.rows->size());
-    for (std::size_t i = 0; i < c.rows->size(); ++i) EXPECT_EQ(call.row(i), (*c.rows)[i]);
+  Listing call(
+      "SELECT 5 AS tab_tipo_incidente_id, 'Avaria' AS descricao, 'S' AS Flag_Selecionado, "
+      "'Porta amassada' AS justificativa, 'N' AS flag_contr_canhoto, 'M' AS flag_tipo_cadastro "
+      "UNION ALL SELECT 18, 'Atraso', NULL, NULL, 'S', 'A' "
+      "UNION ALL SELECT NULL, NULL, NULL, NULL, NULL, NULL");
+  const std::vector<std::vector<Variant>> rows = {{5, "Avaria", "S", "Porta amassada", "N", "M"},
+                                                  {18, "Atraso", "", "", "S", "A"},
+                                                  {std::int16_t{0}, "", "", "", "", ""}};
+  EXPECT_EQ(call.result, kSuccess);
+  EXPECT_EQ(call.message, Variant(kUntouched));
+  ASSERT_EQ(call.count, Variant(3));
+  const Variant* arrays[] = {&call.ids,   &call.descriptions, &call.selected, &call.justifications,
+                             &call.stubs, &call.kinds};
+  for (std::size_t column = 0; column < std::size(arrays); ++column) {
+    ASSERT_EQ(arrays[column]->size(), rows.size());
+    for (std::size_t i = 0; i < rows.size(); ++i)
+      EXPECT_EQ(arrays[column]->at(i), rows[i][column]) << "row " << i << ", column " << column;
   }
 }
 
-TEST(IncidentList, SendsTheRecordIdOrNull) {
-  const struct {
-    Variant order;
-    const char* sent;
-  } cases[] = {{Variant(27), "27"},     {Variant("27"), "27"}, {Variant(27.0), "27"},
-               {Variant(0), "null"},    {Variant(""), "null"}, {Variant(), "null"},
-               {Variant("abc"), "null"}};
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.sent);
-    TestDatabase db;
-    db.redefine(kProcedure, "ORDEM_SERVICO_TIPO_ID", "SELECT 1 AS tab_tipo_incidente_id WHERE 0");
-    Listing call(db);
-    call.order = c.order;
-    EXPECT_EQ(call.run(), kSuccess);
-    EXPECT_EQ(db.commands(),
-              std::vector<std::string>{std::string("EXECUTE ") + kProcedure + " " + c.sent + " "});
+TEST(IncidentList, SendsTheRecordIdOrNullAndWithoutRowsTouchesNothing) {
+  const std::pair<Variant, const char*> cases[] = {
+      {27, "27"},   {"27", "27"},        {27.0, "27"},   {0, "null"},
+      {"", "null"}, {Variant(), "null"}, {"abc", "null"}};
+  for (const auto& [order, sent] : cases) {
+    SCOPED_TRACE(sent);
+    Listing call("SELECT 1 AS tab_tipo_incidente_id WHERE 0", order);
+    EXPECT_EQ(call.result, kSuccess);
+    EXPECT_EQ(call.db.commands(),
+              std::vector<std::string>{std::string("EXECUTE ") + kProcedure + " " + sent + " "});
+    for (const Variant* output : {&call.message, &call.count, &call.ids, &call.descriptions,
+                                  &call.selected, &call.justifications, &call.stubs, &call.kinds})
+      EXPECT_EQ(*output, Variant(kUntouched));
   }
 }
 
 TEST(IncidentList, AFailureIsLoggedWithDetailOnlyForUserOne) {
+  const std::string where = " - M036TTI.mMonta_Lista_Tab_Tipo_Incidente";
   const std::string sql = std::string("SQL: EXECUTE ") + kProcedure + " 27 ";
-  const struct {
-    const char* name;
-    std::string body;
-    Variant order;
-    std::string context;
-  } cases[] = {
-      {"failing procedure", "SELECT * FROM NO_SUCH_TABLE", Variant(27),
-       " - M036TTI.mMonta_Lista_Tab_Tipo_Incidente( no such table: NO_SUCH_TABLE :  No Nº 1)" +
+  const std::tuple<std::string, Variant, std::string> cases[] = {
+      {"SELECT * FROM NO_SUCH_TABLE", 27,
+       where + "( no such table: NO_SUCH_TABLE :  No Nº 1)" + sql},
+      {"SELECT 5 AS tab_tipo_incidente_id", 27,
+       where +
+           "( Item cannot be found in the collection corresponding to the requested name or "
+           "ordinal. :  No Nº 5)" +
            sql},
-      {"missing column", "SELECT 5 AS tab_tipo_incidente_id", Variant(27),
-       " - M036TTI.mMonta_Lista_Tab_Tipo_Incidente( Item cannot be found in the collection "
-       "corresponding to the requested name or ordinal. :  No Nº 5)" +
-           sql},
-      {"null record id", "SELECT 1", Variant::null(),
-       " - M036TTI.mMonta_Lista_Tab_Tipo_Incidente( Invalid use of Null :  No Nº 1)SQL: "},
+      {"SELECT 1", Variant::null(), where + "( Invalid use of Null :  No Nº 1)SQL: "},
   };
-  for (const auto& c : cases) {
+  for (const auto& [body, order, context] : cases) {
     for (const int user : {1, 25}) {
-      SCOPED_TRACE(std::string(c.name) + ", user " + std::to_string(user));
-      TestDatabase db;
-      db.redefine(kProcedure, "ORDEM_SERVICO_TIPO_ID", c.body);
-      Listing call(db);
-      call.user = Variant(user);
-      call.order = c.order;
-      EXPECT_EQ(call.run(), kFailure);
-      EXPECT_EQ(call.message, Variant(user == 1 ? kMessage + c.context : kMessage));
-      const auto log = db.query("SELECT USUARIO_INTERNET_ID, MSG01 FROM LOG_MSG");
+      SCOPED_TRACE(body + ", user " + std::to_string(user));
+      Listing call(body, order, user);
+      EXPECT_EQ(call.result, kFailure);
+      EXPECT_EQ(call.message, Variant(user == 1 ? kMessage + context : kMessage));
+      const auto log = call.db.query("SELECT USUARIO_INTERNET_ID, MSG01 FROM LOG_MSG");
       ASSERT_EQ(log.size(), 1u);
       EXPECT_EQ(log[0][0], Variant(user));
-      EXPECT_EQ(log[0][1].as_string().rfind(
-                    "Problemas na Montagem da Lista de Indicadores. Contacte o Administrador do "
-                    "Sistema. - M036TTI.mMonta_Lista_Tab_Tipo_Incidente ",
-                    0),
-                0u);
+      EXPECT_EQ(log[0][1].as_string().rfind(kMessage + where + " ", 0), 0u);
     }
   }
 }

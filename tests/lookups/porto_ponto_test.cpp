@@ -1,9 +1,9 @@
+#include <gtest/gtest.h>
+
 #include <qrnmvl/qrnmvl.hpp>
 
 #include "common/values.hpp"
 #include "support/test_database.hpp"
-
-#include <gtest/gtest.h>
 
 namespace qrnmvl {
 namespace {
@@ -46,8 +46,8 @@ TEST(PortLookup, AnswersTheDemoUsersPorts) {
   EXPECT_EQ(call.point, Variant(10));
   EXPECT_EQ(call.count, Variant(3));
   EXPECT_EQ(call.ports, Variant(Variant::Array{Variant(103), Variant(102), Variant(101)}));
-  EXPECT_EQ(call.names,
-            Variant(Variant::Array{Variant("Itajaí"), Variant("Rio de Janeiro"), Variant("Santos")}));
+  EXPECT_EQ(call.names, Variant(Variant::Array{Variant("Itajaí"), Variant("Rio de Janeiro"),
+                                               Variant("Santos")}));
   EXPECT_EQ(call.message, Variant("caller's"));
   EXPECT_EQ(db.commands(), std::vector<std::string>{"EXEC SP_QRN_CON_PORTO_PONTO3   25"});
   EXPECT_TRUE(log_texts(db).empty());
