@@ -10,13 +10,9 @@
 
 #include "common/json_value.hpp"
 #include "support/test_database.hpp"
+#include "support/test_values.hpp"
 
 namespace qrnmvl {
-
-// Readable values in failure messages.
-[[maybe_unused]] static void PrintTo(const Variant& value, std::ostream* out) {
-  *out << to_json(value).dump();
-}
 
 namespace {
 

@@ -1,7 +1,7 @@
 #include "data/data.hpp"
 #include "data/sqlite/engine.hpp"
-#include "data_test_support.hpp"
 #include "support/test_database.hpp"
+#include "support/test_values.hpp"
 
 namespace qrnmvl::data::sqlite {
 namespace {

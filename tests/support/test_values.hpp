@@ -1,4 +1,4 @@
-// Small helpers of the data-layer tests.
+// Helpers every test program shares for values and errors.
 #pragma once
 
 #include <gtest/gtest.h>
