@@ -1,17 +1,16 @@
 // One in-process port lookup against the same SELECT run directly through
 // SQLite on the same database, and the ratio of the two.
-#include <qrnmvl/qrnmvl.hpp>
-
-#include "data/data.hpp"
-#include "data/sqlite/reference.hpp"
-
 #include <benchmark/benchmark.h>
 #include <sqlite3.h>
 
 #include <filesystem>
 #include <iostream>
 #include <map>
+#include <qrnmvl/qrnmvl.hpp>
 #include <stdexcept>
+
+#include "data/connection.hpp"
+#include "data/sqlite/reference.hpp"
 
 namespace {
 

@@ -34,6 +34,8 @@ inline constexpr long type_mismatch = 13;
 inline constexpr long object_not_set = 91;
 inline constexpr long invalid_use_of_null = 94;
 inline constexpr long item_not_found = 3265;
+inline constexpr long no_current_record = 3021;
+inline constexpr long object_closed = 3704;
 inline constexpr long database = -2147217900;
 }  // namespace err
 

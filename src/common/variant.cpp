@@ -36,6 +36,11 @@ const char* classic_description(long number) {
     case err::item_not_found:
       return "Item cannot be found in the collection corresponding to the requested name or "
              "ordinal.";
+    case err::no_current_record:
+      return "Either BOF or EOF is True, or the current record has been deleted. Requested "
+             "operation requires a current record.";
+    case err::object_closed:
+      return "Operation is not allowed when the object is closed.";
     default:
       return "Application-defined or object-defined error";
   }

@@ -3,12 +3,12 @@
 // call replaces what was recorded for the record.
 #include <string>
 
-#include "closing/validators.hpp"
-#include "common/frame.hpp"
 #include "common/helpers.hpp"
 #include "common/values.hpp"
-#include "data/data.hpp"
+#include "data/connection.hpp"
 #include "incidents/incidents.hpp"
+#include "routine/frame.hpp"
+#include "validators/validators.hpp"
 
 namespace qrnmvl::incidents {
 namespace {
@@ -61,24 +61,25 @@ bool mInclui_Incidente(const Variant& invntConecta_db, const Variant& invntBase_
     line = 2;
     if (!rs.is_open()) {
       report_failure(target, kMessage,
-                     " - M036MVL.mInclui_Incidente( State = 0 : " + std::string(" No Nº ") +
-                         number_text(kNoErrorLine) + ")" + "SQL: " + sql);
+                     line_context(" - M036MVL.mInclui_Incidente( ", "State = 0", kNoErrorLine) +
+                         "SQL: " + sql);
       return false;
     }
 
     line = 3;
     if (rs.eof()) {
-      report_failure(target, kMessage,
-                     " - M036MVL.mInclui_Incidente( Fim de Arquivo : " + std::string(" No Nº ") +
-                         number_text(kNoErrorLine) + ")" + "SQL: " + sql);
+      report_failure(
+          target, kMessage,
+          line_context(" - M036MVL.mInclui_Incidente( ", "Fim de Arquivo", kNoErrorLine) +
+              "SQL: " + sql);
       return false;
     }
 
     line = 4;
     if (!equals(gNormaliza_Valor(rs.field("retorno")), 0.0)) {
       report_failure(target, kMessage,
-                     " - M036MVL.mInclui_Incidente( Retorno > 0  : " + std::string(" No Nº ") +
-                         number_text(kNoErrorLine) + ")" + "SQL: " + sql);
+                     line_context(" - M036MVL.mInclui_Incidente( ", "Retorno > 0 ", kNoErrorLine) +
+                         "SQL: " + sql);
       rs.close();
       return false;
     }
@@ -89,8 +90,8 @@ bool mInclui_Incidente(const Variant& invntConecta_db, const Variant& invntBase_
   };
 
   auto context = [&](const Error& error) {
-    return " - M036MVL.mInclui_Incidente( " + error.description() + " : " + " No Nº " +
-           number_text(line) + ")" + "SQL: " + sql;
+    return line_context(" - M036MVL.mInclui_Incidente( ", error.description(), line) +
+           "SQL: " + sql;
   };
 
   return run_guarded(target, kMessage, body, context);
@@ -98,16 +99,10 @@ bool mInclui_Incidente(const Variant& invntConecta_db, const Variant& invntBase_
 
 }  // namespace
 
-Variant gGrava_Incidente(Variant& invntConecta_db, Variant& invntBase_dados,
-                         Variant& invntUsuario_internet_id, Variant& invntOrdem_Servico_Tipo_Ident,
-                         Variant& InarrvntTab_Tipo_Incidente_id, Variant& inarrvntFlag_Selecionado,
-                         Variant& invntFlag_Grava_Observacao, Variant& invntTam_Arr,
-                         Variant& invntObservacao, Variant& INarrJustificativa,
-                         Variant& outvntMsg_Ret, Variant& inTAB_TIPO_ORDEM_SERVICO_iD,
-                         Variant& INarrflag_tipo_cadastro) {
+Variant gGrava_Incidente(args::gGrava_Incidente& p) {
   int line = 0;
-  const FailureTarget target{invntBase_dados, invntConecta_db, invntUsuario_internet_id,
-                             outvntMsg_Ret};
+  const FailureTarget target{p.invntBase_dados, p.invntConecta_db, p.invntUsuario_internet_id,
+                             p.outvntMsg_Ret};
 
   auto body = [&] {
     line = 1;
@@ -117,46 +112,47 @@ Variant gGrava_Incidente(Variant& invntConecta_db, Variant& invntBase_dados,
     std::string strTipos_Cadastro;
 
     line = 2;
-    if (greater_than(gNormaliza_Valor(invntTam_Arr), 0.0)) {
+    if (greater_than(gNormaliza_Valor(p.invntTam_Arr), 0.0)) {
       // The rows visited follow the count as the caller sent it, not the arrays'
       // size: a count beyond the arrays is a failure, not a shorter list.
-      const double last = to_double(invntTam_Arr) - 1;
+      const double last = to_double(p.invntTam_Arr) - 1;
       for (std::size_t i = 0; static_cast<double>(i) <= last; ++i) {
         line = 2;
         // Both tests always run, as the classic "Or" evaluates both sides.
-        const bool ticked = trimmed(inarrvntFlag_Selecionado.at(i)) == "S";
-        const bool justified = !equals(gTrata_Nulo(INarrJustificativa.at(i)), "");
+        const bool ticked = trimmed(p.inarrvntFlag_Selecionado.at(i)) == "S";
+        const bool justified = !equals(gTrata_Nulo(p.INarrJustificativa.at(i)), "");
         if (!ticked && !justified) continue;
 
         line = 21;
-        strIncidentes += trimmed(InarrvntTab_Tipo_Incidente_id.at(i)) + ",";
+        strIncidentes += trimmed(p.InarrvntTab_Tipo_Incidente_id.at(i)) + ",";
 
         line = 22;
         // Incident 18 of an order of type 2, registered by hand, must say why.
         // The incident id is only read as a number on orders of type 2: on any
         // other order an id travels to the procedure as it was given.
         const bool required_justification =
-            equals(gNormaliza_Valor(inTAB_TIPO_ORDEM_SERVICO_iD), 2.0) &&
-            equals(gNormaliza_Valor(InarrvntTab_Tipo_Incidente_id.at(i)), 18.0) &&
-            equals(gTrata_Nulo(INarrflag_tipo_cadastro.at(i)), "M");
+            equals(gNormaliza_Valor(p.inTAB_TIPO_ORDEM_SERVICO_iD), 2.0) &&
+            equals(gNormaliza_Valor(p.InarrvntTab_Tipo_Incidente_id.at(i)), 18.0) &&
+            equals(gTrata_Nulo(p.INarrflag_tipo_cadastro.at(i)), "M");
         const Variant required(required_justification ? "S" : "N");
 
         line = 23;
-        strTipos_Cadastro += trimmed(INarrflag_tipo_cadastro.at(i)) + ",";
+        strTipos_Cadastro += trimmed(p.INarrflag_tipo_cadastro.at(i)) + ",";
 
         line = 24;
         if (!gConsiste_String(Variant("Observação Indicador (Linha " +
                                       number_text(static_cast<long>(i) + 1) + ")"),
-                              INarrJustificativa.at(i), Variant(255), invntUsuario_internet_id,
-                              outvntMsg_Ret, required))
+                              p.INarrJustificativa.at(i), Variant(255), p.invntUsuario_internet_id,
+                              p.outvntMsg_Ret, required))
           return false;
 
         line = 25;
-        strJustificativas += piece(INarrJustificativa.at(i)) + "|";
+        strJustificativas += piece(p.INarrJustificativa.at(i)) + "|";
 
         line = 26;
         strSelecionados +=
-            std::string(!equals(gTrata_Nulo(inarrvntFlag_Selecionado.at(i)), "") ? "S" : "N") + ",";
+            std::string(!equals(gTrata_Nulo(p.inarrvntFlag_Selecionado.at(i)), "") ? "S" : "N") +
+            ",";
       }
     }
 
@@ -168,21 +164,20 @@ Variant gGrava_Incidente(Variant& invntConecta_db, Variant& invntBase_dados,
     if (!strSelecionados.empty()) strSelecionados.pop_back();
 
     line = 4;
-    if (!gConsiste_String(Variant("Observação"), invntObservacao, Variant(300),
-                          invntUsuario_internet_id, outvntMsg_Ret, Variant("N")))
+    if (!gConsiste_String(Variant("Observação"), p.invntObservacao, Variant(300),
+                          p.invntUsuario_internet_id, p.outvntMsg_Ret, Variant("N")))
       return false;
 
     line = 5;
-    return mInclui_Incidente(invntConecta_db, invntBase_dados, invntUsuario_internet_id,
-                             invntOrdem_Servico_Tipo_Ident, invntFlag_Grava_Observacao,
-                             strIncidentes, invntObservacao, strJustificativas, strSelecionados,
-                             outvntMsg_Ret, strTipos_Cadastro);
+    return mInclui_Incidente(p.invntConecta_db, p.invntBase_dados, p.invntUsuario_internet_id,
+                             p.invntOrdem_Servico_Tipo_Ident, p.invntFlag_Grava_Observacao,
+                             strIncidentes, p.invntObservacao, strJustificativas, strSelecionados,
+                             p.outvntMsg_Ret, strTipos_Cadastro);
   };
 
   // The operation runs no command of its own, so nothing follows "SQL: ".
   auto context = [&](const Error& error) {
-    return " - M036MVL.gGrava_Incidente( " + error.description() + " : " + " No Nº " +
-           number_text(line) + ")" + "SQL: ";
+    return line_context(" - M036MVL.gGrava_Incidente( ", error.description(), line) + "SQL: ";
   };
 
   return run_operation(target,

@@ -2,31 +2,28 @@
 // that applies to it, with what was already recorded for each.
 #include <string>
 
-#include "common/frame.hpp"
 #include "common/helpers.hpp"
 #include "common/values.hpp"
-#include "data/data.hpp"
+#include "data/connection.hpp"
 #include "incidents/incidents.hpp"
+#include "routine/frame.hpp"
 
 namespace qrnmvl::incidents {
 namespace {
 
-bool mMonta_Lista_Tab_Tipo_Incidente(
-    Variant& invntConecta_db, Variant& invntBase_dados, Variant& invntUsuario_internet_id,
-    Variant& outvntTam_arr, Variant& outarrvntTab_Tipo_Incidente_id,
-    Variant& outarrvntDesc_Tipo_Incidente, Variant& outarrvntFlag_Selecionado,
-    Variant& invntOrdem_Servico_Tipo_Ident, Variant& OUTarrJustificativa,
-    Variant& OUTarrFlag_contr_canhoto, Variant& outvntMsg_Ret, Variant& outarrflag_tipo_cadastro) {
+using IncidentList = args::gMonta_Lista_Tab_Tipo_Incidente;
+
+bool mMonta_Lista_Tab_Tipo_Incidente(IncidentList& p) {
   int line = 0;
   std::string sql;
-  const FailureTarget target{invntBase_dados, invntConecta_db, invntUsuario_internet_id,
-                             outvntMsg_Ret};
+  const FailureTarget target{p.invntBase_dados, p.invntConecta_db, p.invntUsuario_internet_id,
+                             p.outvntMsg_Ret};
 
   auto body = [&] {
     line = 1;
     sql = "EXECUTE SP_036_CON_LISTA_TIPO_INCIDENTE_OS4 " +
-          to_text(gMonta_Numero_SQL(invntOrdem_Servico_Tipo_Ident)) + " ";
-    data::RowSet rs = data::open_rowset(sql, invntConecta_db, data::kStaticReadOnly);
+          to_text(gMonta_Numero_SQL(p.invntOrdem_Servico_Tipo_Ident)) + " ";
+    data::RowSet rs = data::open_rowset(sql, p.invntConecta_db, data::kStaticReadOnly);
 
     line = 2;
     // An order without incident types leaves the caller's count and arrays as they were.
@@ -39,25 +36,25 @@ bool mMonta_Lista_Tab_Tipo_Incidente(
     rs.move_last();
     rs.move_first();
     const long count = rs.record_count();
-    outvntTam_arr = Variant(static_cast<std::int32_t>(count));
+    p.outvntTam_arr = Variant(static_cast<std::int32_t>(count));
 
     line = 4;
     const auto size = static_cast<std::size_t>(count);
-    outarrvntTab_Tipo_Incidente_id.redim(size);
-    outarrvntDesc_Tipo_Incidente.redim(size);
-    outarrvntFlag_Selecionado.redim(size);
-    OUTarrJustificativa.redim(size);
-    OUTarrFlag_contr_canhoto.redim(size);
-    outarrflag_tipo_cadastro.redim(size);
+    p.outarrvntTab_Tipo_Incidente_id.redim(size);
+    p.outarrvntDesc_Tipo_Incidente.redim(size);
+    p.outarrvntFlag_Selecionado.redim(size);
+    p.OUTarrJustificativa.redim(size);
+    p.OUTarrFlag_contr_canhoto.redim(size);
+    p.outarrflag_tipo_cadastro.redim(size);
 
     line = 5;
     for (std::size_t i = 0; i < size; ++i) {
-      outarrvntTab_Tipo_Incidente_id.at(i) = gNormaliza_Valor(rs.field("tab_tipo_incidente_id"));
-      outarrvntDesc_Tipo_Incidente.at(i) = gTrata_Nulo(rs.field("descricao"));
-      outarrvntFlag_Selecionado.at(i) = gTrata_Nulo(rs.field("Flag_Selecionado"));
-      OUTarrJustificativa.at(i) = gTrata_Nulo(rs.field("justificativa"));
-      OUTarrFlag_contr_canhoto.at(i) = gTrata_Nulo(rs.field("flag_contr_canhoto"));
-      outarrflag_tipo_cadastro.at(i) = gTrata_Nulo(rs.field("flag_tipo_cadastro"));
+      p.outarrvntTab_Tipo_Incidente_id.at(i) = gNormaliza_Valor(rs.field("tab_tipo_incidente_id"));
+      p.outarrvntDesc_Tipo_Incidente.at(i) = gTrata_Nulo(rs.field("descricao"));
+      p.outarrvntFlag_Selecionado.at(i) = gTrata_Nulo(rs.field("Flag_Selecionado"));
+      p.OUTarrJustificativa.at(i) = gTrata_Nulo(rs.field("justificativa"));
+      p.OUTarrFlag_contr_canhoto.at(i) = gTrata_Nulo(rs.field("flag_contr_canhoto"));
+      p.outarrflag_tipo_cadastro.at(i) = gTrata_Nulo(rs.field("flag_tipo_cadastro"));
       rs.move_next();
     }
 
@@ -67,8 +64,8 @@ bool mMonta_Lista_Tab_Tipo_Incidente(
   };
 
   auto context = [&](const Error& error) {
-    return " - M036TTI.mMonta_Lista_Tab_Tipo_Incidente( " + error.description() + " : " +
-           " No Nº " + number_text(line) + ")" + "SQL: " + sql;
+    return line_context(" - M036TTI.mMonta_Lista_Tab_Tipo_Incidente( ", error.description(), line) +
+           "SQL: " + sql;
   };
 
   return run_guarded(
@@ -78,29 +75,20 @@ bool mMonta_Lista_Tab_Tipo_Incidente(
 
 }  // namespace
 
-Variant gMonta_Lista_Tab_Tipo_Incidente(
-    Variant& invntConecta_db, Variant& invntBase_dados, Variant& invntUsuario_internet_id,
-    Variant& outvntTam_arr, Variant& outarrvntTab_Tipo_Incidente_id,
-    Variant& outarrvntDesc_Tipo_Incidente, Variant& outarrvntFlag_Selecionado,
-    Variant& invntOrdem_Servico_Tipo_Ident, Variant& OUTarrJustificativa,
-    Variant& OUTarrFlag_contr_canhoto, Variant& outvntMsg_Ret, Variant& outarrflag_tipo_cadastro) {
+Variant gMonta_Lista_Tab_Tipo_Incidente(IncidentList& p) {
   int line = 0;
-  const FailureTarget target{invntBase_dados, invntConecta_db, invntUsuario_internet_id,
-                             outvntMsg_Ret};
+  const FailureTarget target{p.invntBase_dados, p.invntConecta_db, p.invntUsuario_internet_id,
+                             p.outvntMsg_Ret};
 
   auto body = [&] {
     line = 1;
-    return mMonta_Lista_Tab_Tipo_Incidente(
-        invntConecta_db, invntBase_dados, invntUsuario_internet_id, outvntTam_arr,
-        outarrvntTab_Tipo_Incidente_id, outarrvntDesc_Tipo_Incidente, outarrvntFlag_Selecionado,
-        invntOrdem_Servico_Tipo_Ident, OUTarrJustificativa, OUTarrFlag_contr_canhoto, outvntMsg_Ret,
-        outarrflag_tipo_cadastro);
+    return mMonta_Lista_Tab_Tipo_Incidente(p);
   };
 
   // The operation builds no command of its own, so nothing follows "SQL: ".
   auto context = [&](const Error& error) {
-    return " - M036MVL.gMonta_Lista_Tab_Tipo_Incidente( " + error.description() + " : " +
-           " No Nº " + number_text(line) + ")" + "SQL: ";
+    return line_context(" - M036MVL.gMonta_Lista_Tab_Tipo_Incidente( ", error.description(), line) +
+           "SQL: ";
   };
 
   return run_operation(

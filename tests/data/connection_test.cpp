@@ -1,10 +1,12 @@
+#include "data/connection.hpp"
+
 #include <filesystem>
 #include <fstream>
 #include <set>
 #include <thread>
 
-#include "data/data.hpp"
-#include "data/sqlite/engine.hpp"
+#include "data/connection_text.hpp"
+#include "data/sqlite/driver.hpp"
 #include "data/sqlite/reference.hpp"
 #include "support/test_database.hpp"
 #include "support/test_values.hpp"

@@ -2,7 +2,7 @@
 #include <regex>
 #include <thread>
 
-#include "data/data.hpp"
+#include "data/connection.hpp"
 #include "support/test_database.hpp"
 #include "support/test_values.hpp"
 

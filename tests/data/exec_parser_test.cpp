@@ -1,5 +1,5 @@
-#include "data/data.hpp"
-#include "data/sqlite/engine.hpp"
+#include "data/connection.hpp"
+#include "data/sqlite/driver.hpp"
 #include "support/test_database.hpp"
 #include "support/test_values.hpp"
 

@@ -1,9 +1,9 @@
+#include <qrnmvl/qrnmvl.hpp>
 #include <string>
 #include <tuple>
 #include <vector>
 
-#include "data/data.hpp"
-#include "incidents/incidents.hpp"
+#include "data/connection.hpp"
 #include "support/test_database.hpp"
 #include "support/test_values.hpp"
 
@@ -36,9 +36,9 @@ struct Recording {
           std::tie(rows[i].id, rows[i].flag, rows[i].justification, rows[i].kind);
     if (count.is_empty()) count = static_cast<std::int32_t>(rows.size());
     Variant connection = db.connection(), kind("SQLSERVER");
-    return incidents::gGrava_Incidente(connection, kind, user, order, ids, selected,
-                                       store_observation, count, observation, justifications,
-                                       message, order_type, kinds);
+    return QrnMvl().gGrava_Incidente(connection, kind, user, order, ids, selected,
+                                     store_observation, count, observation, justifications, message,
+                                     order_type, kinds);
   }
 };
 
@@ -180,9 +180,9 @@ TEST(IncidentRecording, RecordingThenListingShowsTheChoices) {
   auto list = [&] {
     Variant connection = db.connection(), kind("SQLSERVER"), user(25), order(1001), count, ids,
             descriptions, selected, justifications, stubs, message, kinds;
-    EXPECT_EQ(incidents::gMonta_Lista_Tab_Tipo_Incidente(connection, kind, user, count, ids,
-                                                         descriptions, selected, order,
-                                                         justifications, stubs, message, kinds),
+    EXPECT_EQ(QrnMvl().gMonta_Lista_Tab_Tipo_Incidente(connection, kind, user, count, ids,
+                                                       descriptions, selected, order,
+                                                       justifications, stubs, message, kinds),
               kSuccess);
     Rows rows;
     for (std::size_t i = 0; i < ids.size(); ++i)

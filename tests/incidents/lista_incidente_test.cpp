@@ -1,13 +1,13 @@
 #include <gtest/gtest.h>
 
 #include <ostream>
+#include <qrnmvl/qrnmvl.hpp>
 #include <string>
 #include <tuple>
 #include <utility>
 #include <vector>
 
 #include "common/json_value.hpp"
-#include "incidents/incidents.hpp"
 #include "support/test_database.hpp"
 #include "support/test_values.hpp"
 
@@ -30,9 +30,9 @@ struct Listing {
   Listing(const std::string& body, const Variant& record = 27, const Variant& user_id = 25)
       : connection(db.connection()), user(user_id), order(record) {
     db.redefine(kProcedure, "ORDEM_SERVICO_TIPO_ID", body);
-    result = incidents::gMonta_Lista_Tab_Tipo_Incidente(connection, kind, user, count, ids,
-                                                        descriptions, selected, order,
-                                                        justifications, stubs, message, kinds);
+    result = QrnMvl().gMonta_Lista_Tab_Tipo_Incidente(connection, kind, user, count, ids,
+                                                      descriptions, selected, order, justifications,
+                                                      stubs, message, kinds);
   }
 
   TestDatabase db;

@@ -9,7 +9,7 @@
 #include <memory>
 #include <system_error>
 
-#include "data/data.hpp"
+#include "data/connection.hpp"
 #include "data/sqlite/reference.hpp"
 
 namespace qrnmvl::testing {

@@ -1,9 +1,9 @@
 #include "demo.hpp"
 
-#include "common/values.hpp"
-#include "data/data.hpp"
-
 #include <algorithm>
+
+#include "common/values.hpp"
+#include "data/connection.hpp"
 
 namespace qrnmvl::tool {
 
@@ -17,8 +17,8 @@ std::string display(const Variant& value) {
 }
 
 void print_heading(std::ostream& out, const std::string& title) {
-  out << "\n== " << title << " " << std::string(text_length(title) < 70 ? 70 - text_length(title) : 0, '=')
-      << "\n\n";
+  out << "\n== " << title << " "
+      << std::string(text_length(title) < 70 ? 70 - text_length(title) : 0, '=') << "\n\n";
 }
 
 void print_table(std::ostream& out, const std::vector<std::string>& headers,
@@ -62,8 +62,8 @@ void print_last_log_row(DemoContext& demo) {
   }
   demo.out << "  Message log (LOG_MSG), newest row:\n"
            << "    type " << display(rs.field("TAB_TIPO_MSG_ID")) << ", user "
-           << display(rs.field("USUARIO_INTERNET_ID")) << ", at "
-           << display(rs.field("DATA_LOG")) << "\n"
+           << display(rs.field("USUARIO_INTERNET_ID")) << ", at " << display(rs.field("DATA_LOG"))
+           << "\n"
            << "    MSG01: " << display(rs.field("MSG01")) << "\n";
   if (!rs.field("MSG02").is_null()) demo.out << "    MSG02: " << display(rs.field("MSG02")) << "\n";
 }

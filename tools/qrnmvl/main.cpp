@@ -1,19 +1,17 @@
 // qrnmvl: creates the reference database, calls any operation with JSON, and
 // runs the demo closing.
-#include <qrnmvl/qrnmvl.hpp>
-
-#include "data/data.hpp"
-#include "data/sqlite/reference.hpp"
-#include "demo.hpp"
-
 #include <CLI/CLI.hpp>
-#include <nlohmann/json.hpp>
-
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
+#include <nlohmann/json.hpp>
+#include <qrnmvl/qrnmvl.hpp>
 #include <sstream>
+
+#include "data/connection.hpp"
+#include "data/sqlite/reference.hpp"
+#include "demo.hpp"
 
 namespace {
 
@@ -60,7 +58,8 @@ int run_call(const std::string& operation, const std::string& db, const std::str
   apply_locale(locale);
   if (!qrnmvl::find_operation(operation)) {
     std::string known;
-    for (const auto& op : qrnmvl::operations()) known += std::string(known.empty() ? "" : ", ") + op.name;
+    for (const auto& op : qrnmvl::operations())
+      known += std::string(known.empty() ? "" : ", ") + op.name;
     throw UsageError("unknown operation '" + operation + "' (known: " + known + ")");
   }
 

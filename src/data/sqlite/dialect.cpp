@@ -4,7 +4,8 @@
 #include <ctime>
 #include <optional>
 
-#include "data/sqlite/engine.hpp"
+#include "common/text.hpp"
+#include "data/sqlite/driver.hpp"
 #include "data/sqlite/internal.hpp"
 
 namespace qrnmvl::data::sqlite {
@@ -14,14 +15,6 @@ namespace {
 bool is_word(char c) {
   return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_' ||
          c == '$';
-}
-char upper(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
-
-bool starts_with_upper(std::string_view text, std::string_view upper_prefix) {
-  if (text.size() < upper_prefix.size()) return false;
-  for (std::size_t i = 0; i < upper_prefix.size(); ++i)
-    if (upper(text[i]) != upper_prefix[i]) return false;
-  return true;
 }
 
 // Where a quoted text, quoted name or comment that starts at text[i] ends
@@ -97,29 +90,29 @@ std::optional<std::string> read_date(std::string_view text, std::string_view for
   for (std::size_t f = 0; f < format.size();) {
     const std::string_view rest = format.substr(f);
     bool ok = true;
-    if (starts_with_upper(rest, "YYYY")) {
+    if (starts_with_name(rest, "YYYY")) {
       ok = number(4, 4, s.year);
       f += 4;
-    } else if (starts_with_upper(rest, "HH24")) {
+    } else if (starts_with_name(rest, "HH24")) {
       ok = number(1, 2, s.hour);
       f += 4;
-    } else if (starts_with_upper(rest, "HH")) {
+    } else if (starts_with_name(rest, "HH")) {
       ok = number(1, 2, s.hour);
       f += 2;
-    } else if (starts_with_upper(rest, "MM")) {
+    } else if (starts_with_name(rest, "MM")) {
       ok = number(1, 2, s.month);
       f += 2;
-    } else if (starts_with_upper(rest, "MI")) {
+    } else if (starts_with_name(rest, "MI")) {
       ok = number(1, 2, s.minute);
       f += 2;
-    } else if (starts_with_upper(rest, "DD")) {
+    } else if (starts_with_name(rest, "DD")) {
       ok = number(1, 2, s.day);
       f += 2;
-    } else if (starts_with_upper(rest, "SS")) {
+    } else if (starts_with_name(rest, "SS")) {
       ok = number(1, 2, s.second);
       f += 2;
     } else {
-      ok = t < text.size() && upper(text[t]) == upper(format[f]);
+      ok = t < text.size() && ascii_upper(text[t]) == ascii_upper(format[f]);
       ++t;
       ++f;
     }
@@ -179,7 +172,7 @@ std::string apply_dialect(std::string_view statement) {
     std::size_t end = i;
     while (end < statement.size() && is_word(statement[end])) ++end;
     const std::string_view word = statement.substr(i, end - i);
-    if (word.size() == 7 && starts_with_upper(word, "SYSDATE"))
+    if (word.size() == 7 && starts_with_name(word, "SYSDATE"))
       out += "GETDATE()";
     else
       out.append(word);
@@ -201,7 +194,7 @@ std::string first_keyword(std::string_view sql) {
     }
   }
   std::string word;
-  while (i < sql.size() && is_word(sql[i])) word += upper(sql[i++]);
+  while (i < sql.size() && is_word(sql[i])) word += ascii_upper(sql[i++]);
   return word;
 }
 

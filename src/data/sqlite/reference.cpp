@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <system_error>
 
+#include "common/text.hpp"
 #include "data/sqlite/internal.hpp"
 
 namespace qrnmvl::data::sqlite {
@@ -21,13 +22,6 @@ void remove_database_files(const std::string& path) {
   std::error_code ignored;
   for (const char* suffix : {"", "-wal", "-shm", "-journal"})
     std::filesystem::remove(path + suffix, ignored);
-}
-
-std::string_view trimmed(std::string_view text) {
-  const auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
-  while (!text.empty() && blank(text.front())) text.remove_prefix(1);
-  while (!text.empty() && blank(text.back())) text.remove_suffix(1);
-  return text;
 }
 
 struct ProcedureFile {

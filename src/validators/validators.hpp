@@ -1,6 +1,7 @@
-// The field validators of the shared check module (ZELCCA): each cleans the
-// value in place, applies its rules in order and stops at the first that fails,
-// replacing the message output with a ready-made text for the user.
+// The field validators of the shared check module (ZELCCA), used by the
+// incident recording, the closing validation and the job requests: each cleans
+// the value in place, applies its rules in order and stops at the first that
+// fails, replacing the message output with a ready-made text for the user.
 #pragma once
 
 #include <qrnmvl/variant.hpp>

@@ -4,7 +4,6 @@
 #pragma once
 
 #include <qrnmvl/variant.hpp>
-
 #include <string>
 #include <string_view>
 
@@ -63,5 +62,13 @@ Variant run_operation(const FailureTarget& target, std::string_view user_message
 
 // Decimal text of a number in a context text.
 std::string number_text(long number);
+
+// The two shapes of a failure context text. The opening is the routine's own
+// (" - QrnMvl.mConsulta_DT_OS (", " - QRNMVL.mConsiste_Dupl_Solicit -(" ...),
+// written where the routine reports, so the full text can be read there.
+//   opening + description + " : " + number + ")  " + " No Nº " + line
+std::string numbered_context(std::string_view opening, const Error& error, long line);
+//   opening + description + " : " + " No Nº " + line + ")"
+std::string line_context(std::string_view opening, std::string_view description, long line);
 
 }  // namespace qrnmvl

@@ -1,27 +1,17 @@
-// EXEC/EXECUTE texts are read, never run: every argument must be a literal, so
-// nothing typed into a field can reach the database as SQL.
+#include "data/exec_parser.hpp"
+
 #include <charconv>
 #include <cmath>
 #include <limits>
 
-#include "data/sqlite/engine.hpp"
+#include "common/text.hpp"
 
-namespace qrnmvl::data::sqlite {
+namespace qrnmvl::data {
 
 namespace {
 
-bool is_blank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
-bool is_digit(char c) { return c >= '0' && c <= '9'; }
 bool is_word(char c) {
   return is_digit(c) || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_';
-}
-char upper(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
-
-bool equals_upper(std::string_view word, std::string_view upper_text) {
-  if (word.size() != upper_text.size()) return false;
-  for (std::size_t i = 0; i < word.size(); ++i)
-    if (upper(word[i]) != upper_text[i]) return false;
-  return true;
 }
 
 class Reader {
@@ -118,7 +108,7 @@ class Reader {
     }
     if (is_digit(c) || c == '.' || c == '+' || c == '-') return read_number();
     const std::size_t start = pos_;
-    if (equals_upper(word(), "NULL")) return Variant::null();
+    if (same_name(word(), "NULL")) return Variant::null();
     fail_at(start);
   }
 
@@ -180,8 +170,8 @@ std::optional<ExecCall> parse_exec(std::string_view command_text) {
   Reader probe(command_text);
   probe.skip_blanks();
   const std::string_view first = probe.word();
-  if (!equals_upper(first, "EXEC") && !equals_upper(first, "EXECUTE")) return std::nullopt;
+  if (!same_name(first, "EXEC") && !same_name(first, "EXECUTE")) return std::nullopt;
   return Reader(command_text).read_call();
 }
 
-}  // namespace qrnmvl::data::sqlite
+}  // namespace qrnmvl::data

@@ -4,15 +4,15 @@
 // caller's message output and never a message-log row. Every conversion goes
 // through the value layer so that the regional settings decide what a number,
 // a date or a time is.
-#include "closing/validators.hpp"
+#include "validators/validators.hpp"
 
 #include <optional>
 #include <string>
 #include <string_view>
 
-#include "common/frame.hpp"
 #include "common/helpers.hpp"
 #include "common/values.hpp"
+#include "routine/frame.hpp"
 
 namespace qrnmvl {
 namespace {
@@ -44,8 +44,7 @@ bool unavailable(std::string_view text, std::string_view check, const Variant& u
     std::string answer(text);
     if (is_user_one(user_id)) {
       const Error error = current_error();
-      answer += " - ZELCCA." + std::string(check) + " (" + error.description() + " : " +
-                number_text(error.number()) + ")  " + " No Nº " + number_text(line);
+      answer += numbered_context(" - ZELCCA." + std::string(check) + " (", error, line);
     }
     message = Variant(std::move(answer));
   } catch (...) {

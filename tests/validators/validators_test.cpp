@@ -1,4 +1,4 @@
-#include "closing/validators.hpp"
+#include "validators/validators.hpp"
 
 #include <gtest/gtest.h>
 

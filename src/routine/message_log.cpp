@@ -1,12 +1,12 @@
-#include "common/message_log.hpp"
-
-#include "common/helpers.hpp"
-#include "common/values.hpp"
-#include "data/data.hpp"
+#include "routine/message_log.hpp"
 
 #include <cmath>
 #include <ctime>
 #include <string>
+
+#include "common/helpers.hpp"
+#include "common/values.hpp"
+#include "data/connection.hpp"
 
 namespace qrnmvl {
 namespace {

@@ -1,9 +1,9 @@
-#include "common/message_log.hpp"
+#include "routine/message_log.hpp"
 
 #include <gtest/gtest.h>
 
 #include "common/values.hpp"
-#include "data/data.hpp"
+#include "data/connection.hpp"
 #include "support/test_database.hpp"
 
 namespace qrnmvl {

@@ -1,10 +1,10 @@
-#include "common/frame.hpp"
-
-#include "common/message_log.hpp"
-#include "common/values.hpp"
+#include "routine/frame.hpp"
 
 #include <exception>
 #include <new>
+
+#include "common/values.hpp"
+#include "routine/message_log.hpp"
 
 namespace qrnmvl {
 
@@ -44,5 +44,15 @@ void report_failure(const FailureTarget& target, std::string_view user_message,
 }
 
 std::string number_text(long number) { return std::to_string(number); }
+
+std::string numbered_context(std::string_view opening, const Error& error, long line) {
+  return std::string(opening) + error.description() + " : " + number_text(error.number()) + ")  " +
+         " No Nº " + number_text(line);
+}
+
+std::string line_context(std::string_view opening, std::string_view description, long line) {
+  return std::string(opening) + std::string(description) + " : " + " No Nº " + number_text(line) +
+         ")";
+}
 
 }  // namespace qrnmvl

@@ -1,0 +1,62 @@
+// Prepared stored-procedure commands with typed, positional parameters.
+#pragma once
+
+#include <memory>
+#include <qrnmvl/variant.hpp>
+#include <string>
+#include <vector>
+
+#include "data/rowset.hpp"
+
+namespace qrnmvl::data {
+
+class Connection;
+
+// Parameter data types, with the classic type numbers.
+enum class DataType : int {
+  SmallInt = 2,
+  Integer = 3,  // 32-bit integer
+  Double = 5,
+  Currency = 6,
+  Date = 7,
+  Char = 129,
+  WChar = 130,
+  VarChar = 200,
+  LongVarChar = 201,
+  VarWChar = 202,
+  LongVarWChar = 203,
+};
+const char* data_type_name(DataType type) noexcept;  // "integer", "varchar", ...
+
+enum class Direction : int { Input = 1, Output = 2, InputOutput = 3, ReturnValue = 4 };
+
+struct Parameter {
+  std::string name;
+  DataType type = DataType::VarChar;
+  Direction direction = Direction::Input;
+  long size = 0;
+  Variant value;
+};
+
+// A prepared stored-procedure command. Used by one thread at a time.
+class Command {
+ public:
+  std::shared_ptr<Connection> connection;
+  std::string command_text;  // the procedure name
+  int timeout_seconds = 30;
+
+  void append(Parameter parameter) { parameters_.push_back(std::move(parameter)); }
+  const std::vector<Parameter>& parameters() const noexcept { return parameters_; }
+  std::vector<Parameter>& parameters() noexcept { return parameters_; }
+  // "{ call NAME(?, ?, ...) }", as the data-access layer reports a
+  // stored-procedure command.
+  std::string text() const;
+  // Runs the procedure on the connection. Error 91 without a connection;
+  // database errors as Error -2147217900.
+  RowSet execute();
+
+ private:
+  std::vector<Parameter> parameters_;
+};
+
+}  // namespace qrnmvl::data

@@ -1,0 +1,116 @@
+#include "data/connection.hpp"
+
+#include <mutex>
+
+#include "common/text.hpp"
+#include "common/values.hpp"
+#include "data/connection_text.hpp"
+#include "data/sqlite/driver.hpp"
+
+namespace qrnmvl::data {
+
+RowSet Connection::execute(const std::string& command_text, CursorOptions) {
+  trace_.command(command_text);
+  if (!is_open()) raise(err::object_closed);
+  if (auto call = parse_exec(command_text)) return run_procedure(*call);
+  return run_statement(command_text);
+}
+
+RowSet Connection::call(const std::string& procedure, const std::vector<Parameter>& parameters) {
+  trace_.procedure(procedure, parameters);
+  if (!is_open()) raise(err::object_closed);
+  return run_prepared(procedure, parameters);
+}
+
+// --- Driver registry ------------------------------------------------------------
+
+namespace {
+
+std::mutex& registry_mutex() {
+  static std::mutex mutex;
+  return mutex;
+}
+
+std::map<std::string, DriverFactory>& registry() {
+  static std::map<std::string, DriverFactory> drivers;
+  return drivers;
+}
+
+// Done before any lookup or registration, so a driver registered by the host
+// is never replaced by a built-in one afterwards.
+void register_builtin_drivers() {
+  static std::once_flag once;
+  static thread_local bool registering = false;
+  if (registering) return;  // the built-in registrations themselves
+  std::call_once(once, [] {
+    registering = true;
+    sqlite::register_engine();
+    registering = false;
+  });
+}
+
+DriverFactory driver_for(const std::string& text) {
+  register_builtin_drivers();
+  const std::lock_guard lock(registry_mutex());
+  const auto found = registry().find(names_embedded_engine(text) ? "sqlite" : "odbc");
+  if (found == registry().end())
+    throw Error(err::database, "Data source name not found and no default driver specified");
+  return found->second;
+}
+
+struct CachedConnection {
+  std::string text;
+  std::shared_ptr<Connection> connection;
+};
+
+// Each thread keeps its own connections, so a routine that reopens a text sees
+// its own earlier writes and threads never share a physical connection.
+thread_local std::vector<CachedConnection> thread_cache;
+
+}  // namespace
+
+void register_driver(const std::string& name, DriverFactory factory) {
+  register_builtin_drivers();
+  const std::lock_guard lock(registry_mutex());
+  if (factory)
+    registry()[lower(name)] = std::move(factory);
+  else
+    registry().erase(lower(name));
+}
+
+std::shared_ptr<Connection> open_connection(const std::string& text) {
+  const DriverFactory factory = driver_for(text);
+  return factory(text);
+}
+
+std::shared_ptr<Connection> cached_connection(const std::string& text) {
+  for (auto& cached : thread_cache) {
+    if (cached.text != text) continue;
+    if (!cached.connection || !cached.connection->is_open())
+      cached.connection = open_connection(text);
+    return cached.connection;
+  }
+  auto connection = open_connection(text);
+  thread_cache.push_back({text, connection});
+  return connection;
+}
+
+void close_cached_connections() noexcept {
+  for (auto& cached : thread_cache)
+    if (cached.connection) cached.connection->close();
+  thread_cache.clear();
+}
+
+std::shared_ptr<Connection> connection_for(const Variant& connection) {
+  if (connection.is_object()) {
+    if (auto open = std::dynamic_pointer_cast<Connection>(connection.as_object())) return open;
+  }
+  return cached_connection(to_text(connection));
+}
+
+RowSet open_rowset(const std::string& command_text, const Variant& connection,
+                   CursorOptions options) {
+  return connection_for(connection)->execute(command_text, options);
+}
+
+}  // namespace qrnmvl::data

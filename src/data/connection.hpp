@@ -1,0 +1,86 @@
+// Connections and the driver registry. Routines see connections only through
+// this interface; which driver runs a connection text is decided here, and
+// nothing above data/ knows which one it is.
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <qrnmvl/variant.hpp>
+#include <string>
+#include <vector>
+
+#include "data/command.hpp"
+#include "data/exec_parser.hpp"
+#include "data/rowset.hpp"
+#include "data/trace.hpp"
+
+namespace qrnmvl::data {
+
+// An open connection to one database. It is also what an Object variant holds
+// when a caller passes an open connection: its default text is its connection
+// text. One connection serves one thread at a time (the per-thread cache below
+// hands each thread its own).
+class Connection : public VariantObject {
+ public:
+  std::string kind() const override { return "Connection"; }
+  std::string default_text() const override { return text(); }
+
+  virtual const std::string& text() const noexcept = 0;
+  virtual bool is_open() const noexcept = 0;
+  int state() const noexcept { return is_open() ? 1 : 0; }
+
+  // Runs a command text. An EXEC/EXECUTE call is parsed here, whatever the
+  // driver: its arguments must be literals, and the driver receives the
+  // procedure name and the literal values, never the text. Anything else is
+  // one plain statement. Each command commits on its own. Errors reported by
+  // the database are Error -2147217900; Error 3704 on a closed connection.
+  RowSet execute(const std::string& command_text, CursorOptions options = {});
+  // Runs a stored procedure with typed, positional parameters.
+  RowSet call(const std::string& procedure, const std::vector<Parameter>& parameters);
+
+  // One write transaction across commands; use it through data::Transaction.
+  virtual void begin() = 0;
+  virtual void commit() = 0;
+  // Does nothing when no transaction is open.
+  virtual void rollback() = 0;
+  virtual void close() noexcept = 0;
+
+ protected:
+  // Where the commands are traced (the host's choice, see trace.hpp).
+  void set_trace(Trace trace) { trace_ = std::move(trace); }
+
+  virtual RowSet run_procedure(const ExecCall& call) = 0;
+  virtual RowSet run_prepared(const std::string& procedure,
+                              const std::vector<Parameter>& parameters) = 0;
+  virtual RowSet run_statement(const std::string& statement) = 0;
+
+ private:
+  Trace trace_;
+};
+
+// Drivers: Provider=SQLite selects the embedded engine ("sqlite"); any other
+// text goes to the driver registered as "odbc". A missing driver is Error
+// -2147217900. Safe from several threads.
+using DriverFactory = std::function<std::shared_ptr<Connection>(const std::string& text)>;
+// An empty factory removes the driver.
+void register_driver(const std::string& name, DriverFactory factory);
+
+// A new connection for a text, opened (not cached).
+std::shared_ptr<Connection> open_connection(const std::string& text);
+// The calling thread's open connection for a text, opened on first use and
+// reopened when it was closed, so a routine that reopens a text sees its own
+// earlier writes and threads never share a physical connection.
+std::shared_ptr<Connection> cached_connection(const std::string& text);
+// Closes and forgets the calling thread's cached connections.
+void close_cached_connections() noexcept;
+
+// The connection a caller's value names: an Object holding a Connection is used
+// as it is; any other value is taken as a connection text (its text form).
+std::shared_ptr<Connection> connection_for(const Variant& connection);
+
+// Opens a row set with a command text on a connection value (an open connection
+// or a connection text), as the routines do for every command.
+RowSet open_rowset(const std::string& command_text, const Variant& connection,
+                   CursorOptions options = {});
+
+}  // namespace qrnmvl::data

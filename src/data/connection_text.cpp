@@ -1,0 +1,60 @@
+#include "data/connection_text.hpp"
+
+#include "common/text.hpp"
+
+namespace qrnmvl::data {
+
+std::map<std::string, std::string> parse_connection_text(std::string_view text) {
+  std::map<std::string, std::string> out;
+  std::size_t i = 0;
+  while (i < text.size()) {
+    const std::size_t equals = text.find_first_of("=;", i);
+    if (equals == std::string_view::npos || text[equals] == ';') {
+      // A segment without '=' names nothing; skip it.
+      i = equals == std::string_view::npos ? text.size() : equals + 1;
+      continue;
+    }
+    const std::string key = lower(trimmed(text.substr(i, equals - i)));
+    i = equals + 1;
+    while (i < text.size() && is_blank(text[i])) ++i;
+
+    std::string value;
+    const char open = i < text.size() ? text[i] : '\0';
+    if (open == '"' || open == '\'' || open == '{') {
+      // Quoted and braced values may hold ';'. The closing mark is escaped by
+      // doubling it, as the driver managers do.
+      const char close = open == '{' ? '}' : open;
+      ++i;
+      while (i < text.size()) {
+        if (text[i] == close) {
+          if (i + 1 < text.size() && text[i + 1] == close) {
+            value += close;
+            i += 2;
+            continue;
+          }
+          ++i;
+          break;
+        }
+        value += text[i++];
+      }
+      // Whatever stands between the closing mark and the next ';' is ignored.
+      const std::size_t semicolon = text.find(';', i);
+      i = semicolon == std::string_view::npos ? text.size() : semicolon + 1;
+    } else {
+      const std::size_t semicolon = text.find(';', i);
+      const std::size_t end = semicolon == std::string_view::npos ? text.size() : semicolon;
+      value = std::string(trimmed(text.substr(i, end - i)));
+      i = semicolon == std::string_view::npos ? text.size() : semicolon + 1;
+    }
+    if (!key.empty()) out[key] = std::move(value);
+  }
+  return out;
+}
+
+bool names_embedded_engine(std::string_view text) {
+  const auto keys = parse_connection_text(text);
+  const auto provider = keys.find("provider");
+  return provider != keys.end() && same_name(trimmed(provider->second), "sqlite");
+}
+
+}  // namespace qrnmvl::data

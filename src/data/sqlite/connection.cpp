@@ -1,0 +1,282 @@
+#include "data/sqlite/connection.hpp"
+
+#include <optional>
+
+#include "common/text.hpp"
+#include "data/sqlite/driver.hpp"
+
+namespace qrnmvl::data::sqlite {
+namespace {
+
+// "a, b, c" in call order. A name may be written with its marker (":a", "@a").
+std::vector<std::string> split_params(std::string_view params) {
+  std::vector<std::string> names;
+  if (trimmed(params).empty()) return names;
+  for (;;) {
+    const std::size_t comma = params.find(',');
+    std::string_view name = trimmed(params.substr(0, comma));
+    if (!name.empty() && (name.front() == ':' || name.front() == '@' || name.front() == '$'))
+      name.remove_prefix(1);
+    names.emplace_back(name);
+    if (comma == std::string_view::npos) return names;
+    params.remove_prefix(comma + 1);
+  }
+}
+
+// Each command is its own transaction; a command text that opened or ended one
+// would break that for every later command on the cached connection.
+void refuse_transaction_control(sqlite3_stmt* statement) {
+  const std::string keyword = first_keyword(sqlite3_sql(statement));
+  if (keyword == "BEGIN" || keyword == "COMMIT" || keyword == "END" || keyword == "ROLLBACK" ||
+      keyword == "SAVEPOINT" || keyword == "RELEASE")
+    throw Error(err::database,
+                "Transaction statements are not allowed in a command text (" + keyword + ").");
+}
+
+// One command's transaction. Writers take the write lock up front (BEGIN
+// IMMEDIATE) so two connections never both read and then fight to write;
+// inside a transaction the caller opened with begin(), a savepoint.
+class CommandTransaction {
+ public:
+  CommandTransaction(sqlite3* db, bool writes)
+      : db_(db), savepoint_(sqlite3_get_autocommit(db) == 0) {
+    run_sql(db_, savepoint_ ? "SAVEPOINT qrn_command" : writes ? "BEGIN IMMEDIATE" : "BEGIN");
+  }
+  CommandTransaction(const CommandTransaction&) = delete;
+  CommandTransaction& operator=(const CommandTransaction&) = delete;
+  ~CommandTransaction() {
+    if (done_) return;
+    // The error being raised was read before; these may fail when SQLite has
+    // already rolled back on its own.
+    if (savepoint_)
+      sqlite3_exec(db_, "ROLLBACK TO qrn_command; RELEASE qrn_command", nullptr, nullptr, nullptr);
+    else if (sqlite3_get_autocommit(db_) == 0)
+      sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+  }
+  void commit() {
+    run_sql(db_, savepoint_ ? "RELEASE qrn_command" : "COMMIT");
+    done_ = true;
+  }
+
+ private:
+  sqlite3* db_;
+  bool savepoint_;
+  bool done_ = false;
+};
+
+// A cached statement is reset and its bindings cleared after every use, so it
+// holds no lock between commands and an argument left out binds as NULL.
+class StatementUse {
+ public:
+  explicit StatementUse(sqlite3_stmt* statement) : statement_(statement) {}
+  StatementUse(const StatementUse&) = delete;
+  StatementUse& operator=(const StatementUse&) = delete;
+  ~StatementUse() {
+    sqlite3_reset(statement_);
+    sqlite3_clear_bindings(statement_);
+  }
+
+ private:
+  sqlite3_stmt* statement_;
+};
+
+constexpr std::size_t kMaxCachedBodies = 128;
+
+}  // namespace
+
+SqliteConnection::SqliteConnection(std::string text, sqlite3* db, Trace trace)
+    : text_(std::move(text)), db_(db) {
+  set_trace(std::move(trace));
+}
+
+SqliteConnection::~SqliteConnection() { close(); }
+
+bool SqliteConnection::is_open() const noexcept {
+  const std::lock_guard lock(mutex_);
+  return db_ != nullptr;
+}
+
+RowSet SqliteConnection::run_procedure(const ExecCall& call) {
+  const std::lock_guard lock(mutex_);
+  require_open();
+  return call_procedure(call.procedure, call.arguments);
+}
+
+RowSet SqliteConnection::run_prepared(const std::string& procedure,
+                                      const std::vector<Parameter>& parameters) {
+  std::vector<Variant> arguments;
+  arguments.reserve(parameters.size());
+  for (const auto& parameter : parameters) arguments.push_back(parameter_value(parameter));
+  const std::lock_guard lock(mutex_);
+  require_open();
+  return call_procedure(procedure, arguments);
+}
+
+void SqliteConnection::begin() {
+  const std::lock_guard lock(mutex_);
+  require_open();
+  run_sql(db_, "BEGIN IMMEDIATE");
+}
+
+void SqliteConnection::commit() {
+  const std::lock_guard lock(mutex_);
+  require_open();
+  run_sql(db_, "COMMIT");
+}
+
+void SqliteConnection::rollback() {
+  const std::lock_guard lock(mutex_);
+  require_open();
+  if (sqlite3_get_autocommit(db_) == 0) run_sql(db_, "ROLLBACK");
+}
+
+void SqliteConnection::close() noexcept {
+  const std::lock_guard lock(mutex_);
+  if (db_ == nullptr) return;
+  bodies_.clear();
+  lookup_.reset();
+  if (sqlite3_get_autocommit(db_) == 0) sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+  sqlite3_close_v2(db_);
+  db_ = nullptr;
+}
+
+void SqliteConnection::require_open() const {
+  if (db_ == nullptr) raise(err::object_closed);
+}
+
+Statement SqliteConnection::prepare(std::string_view sql, const char** tail, unsigned flags) const {
+  sqlite3_stmt* raw = nullptr;
+  if (sqlite3_prepare_v3(db_, sql.data(), static_cast<int>(sql.size()), flags, &raw, tail) !=
+      SQLITE_OK)
+    raise_sqlite(db_);
+  return Statement(raw);
+}
+
+Procedure SqliteConnection::find_procedure(const std::string& name) {
+  if (!lookup_)
+    lookup_ = prepare("SELECT name, params, body FROM qrn_procedure WHERE name = ?1", nullptr,
+                      SQLITE_PREPARE_PERSISTENT);
+  sqlite3_stmt* statement = lookup_.get();
+  const StatementUse use(statement);
+  sqlite3_bind_text(statement, 1, name.data(), static_cast<int>(name.size()), SQLITE_TRANSIENT);
+  const int rc = sqlite3_step(statement);
+  if (rc == SQLITE_DONE)
+    throw Error(err::database, "Could not find stored procedure '" + name + "'.");
+  if (rc != SQLITE_ROW) raise_sqlite(db_);
+  const auto text = [&](int column) {
+    const auto* value = sqlite3_column_text(statement, column);
+    return value == nullptr ? std::string() : std::string(reinterpret_cast<const char*>(value));
+  };
+  return {text(0), split_params(text(1)), text(2)};
+}
+
+void SqliteConnection::bind_arguments(sqlite3_stmt* statement, const Procedure& procedure,
+                                      const std::vector<Variant>& arguments) const {
+  const int count = sqlite3_bind_parameter_count(statement);
+  for (int index = 1; index <= count; ++index) {
+    const char* marker = sqlite3_bind_parameter_name(statement, index);
+    if (marker == nullptr || marker[0] == '?') continue;
+    const std::string_view name(marker + 1);
+    for (std::size_t k = 0; k < procedure.params.size(); ++k) {
+      if (!same_name(procedure.params[k], name)) continue;
+      if (k < arguments.size()) bind_value(db_, statement, index, arguments[k]);
+      break;
+    }
+  }
+}
+
+// The body's statements prepared once, or null when a statement cannot be
+// prepared before the ones ahead of it have run.
+PreparedBody* SqliteConnection::prepared_body(const std::string& body) {
+  if (const auto found = bodies_.find(body); found != bodies_.end()) return &found->second;
+  PreparedBody prepared;
+  std::string_view rest = body;
+  while (!trimmed(rest).empty()) {
+    sqlite3_stmt* raw = nullptr;
+    const char* tail = nullptr;
+    if (sqlite3_prepare_v3(db_, rest.data(), static_cast<int>(rest.size()),
+                           SQLITE_PREPARE_PERSISTENT, &raw, &tail) != SQLITE_OK)
+      return nullptr;
+    rest.remove_prefix(static_cast<std::size_t>(tail - rest.data()));
+    if (raw == nullptr) continue;
+    Statement statement(raw);
+    refuse_transaction_control(raw);
+    if (sqlite3_stmt_readonly(raw) == 0) prepared.writes = true;
+    prepared.statements.push_back(std::move(statement));
+  }
+  if (bodies_.size() >= kMaxCachedBodies) bodies_.clear();
+  return &bodies_.emplace(body, std::move(prepared)).first->second;
+}
+
+RowSet SqliteConnection::call_procedure(const std::string& name,
+                                        const std::vector<Variant>& arguments) {
+  const Procedure procedure = find_procedure(name);
+  if (arguments.size() > procedure.params.size())
+    throw Error(err::database,
+                "Procedure or function " + procedure.name + " has too many arguments specified.");
+
+  if (PreparedBody* body = prepared_body(procedure.body)) {
+    // One statement that only reads is consistent on its own; anything
+    // more runs in one transaction.
+    std::optional<CommandTransaction> transaction;
+    if (body->writes || body->statements.size() > 1) transaction.emplace(db_, body->writes);
+    Answer answer;
+    for (const auto& statement : body->statements) {
+      const StatementUse use(statement.get());
+      bind_arguments(statement.get(), procedure, arguments);
+      read_answer(db_, statement.get(), answer);
+    }
+    if (transaction) transaction->commit();
+    return std::move(answer).row_set();
+  }
+
+  // A statement that cannot be prepared yet may need a table an earlier one
+  // creates: such a body is prepared as it runs, and counted as writing.
+  CommandTransaction transaction(db_, true);
+  Answer answer;
+  std::string_view rest = procedure.body;
+  while (!trimmed(rest).empty()) {
+    const char* tail = nullptr;
+    Statement statement = prepare(rest, &tail);
+    rest.remove_prefix(static_cast<std::size_t>(tail - rest.data()));
+    if (!statement) continue;
+    refuse_transaction_control(statement.get());
+    bind_arguments(statement.get(), procedure, arguments);
+    read_answer(db_, statement.get(), answer);
+  }
+  transaction.commit();
+  return std::move(answer).row_set();
+}
+
+// Exactly one statement per text: a text glued together from user input
+// cannot carry a second one.
+RowSet SqliteConnection::run_statement(const std::string& command_text) {
+  const std::lock_guard lock(mutex_);
+  require_open();
+  const std::string sql = apply_dialect(command_text);
+  const char* tail = nullptr;
+  Statement statement = prepare(sql, &tail);
+  if (!statement) throw Error(err::database, "The command text holds no statement.");
+  const std::string_view rest(tail, static_cast<std::size_t>(sql.data() + sql.size() - tail));
+  if (!trimmed(rest).empty()) {
+    sqlite3_stmt* extra = nullptr;
+    const int rc =
+        sqlite3_prepare_v2(db_, rest.data(), static_cast<int>(rest.size()), &extra, nullptr);
+    const Statement guard(extra);
+    if (rc != SQLITE_OK || extra != nullptr)
+      throw Error(err::database, "Only one statement is allowed in a command text.");
+  }
+  refuse_transaction_control(statement.get());
+
+  Answer answer;
+  if (sqlite3_stmt_readonly(statement.get()) == 0 && sqlite3_get_autocommit(db_) != 0) {
+    CommandTransaction transaction(db_, true);
+    read_answer(db_, statement.get(), answer);
+    transaction.commit();
+  } else {
+    read_answer(db_, statement.get(), answer);
+  }
+  return std::move(answer).row_set();
+}
+
+}  // namespace qrnmvl::data::sqlite

@@ -1,0 +1,13 @@
+#include "data/sqlite/internal.hpp"
+
+namespace qrnmvl::data::sqlite {
+
+[[noreturn]] void raise_sqlite(sqlite3* db) {
+  throw Error(err::database, db != nullptr ? sqlite3_errmsg(db) : "out of memory");
+}
+
+void run_sql(sqlite3* db, const char* sql) {
+  if (sqlite3_exec(db, sql, nullptr, nullptr, nullptr) != SQLITE_OK) raise_sqlite(db);
+}
+
+}  // namespace qrnmvl::data::sqlite
