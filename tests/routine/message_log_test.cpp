@@ -118,17 +118,5 @@ TEST(MessageLog, NumbersAndPieces) {
   EXPECT_EQ(rows[2][3], Variant(" - QRNMVL.gConsulta_Porto_Ponto -"));
 }
 
-TEST(MessageLog, IsSilentWhenTheDatabaseFails) {
-  TestDatabase db;
-  db.exec("DROP TABLE LOG_MSG");
-  EXPECT_NO_THROW(gGrava_LOG_MSG(Variant("SQLSERVER"), db.connection(), Variant(1), Variant(1),
-                                 Variant("Erro")));
-  EXPECT_NO_THROW(gGrava_LOG_MSG(Variant("SQLSERVER"),
-                                 Variant("Provider=SQLite;Data Source=/nonexistent/x.db"),
-                                 Variant(1), Variant(1), Variant("Erro")));
-  EXPECT_NO_THROW(gGrava_LOG_MSG(Variant("SQLSERVER"), Variant::null(), Variant(1), Variant(1),
-                                 Variant("Erro")));
-}
-
 }  // namespace
 }  // namespace qrnmvl
