@@ -1,11 +1,12 @@
 // The value type, the classic errors and the process regional settings.
-#include <cctype>
 #include <cmath>
 #include <cstdlib>
 #include <initializer_list>
 #include <mutex>
 #include <optional>
 #include <qrnmvl/variant.hpp>
+
+#include "common/text.hpp"
 
 namespace qrnmvl {
 
@@ -228,11 +229,9 @@ bool operator==(const Variant& a, const Variant& b) { return a.value_ == b.value
 RegionalSettings regional_settings_for(std::string_view locale_name) {
   RegionalSettings settings;
   if (locale_name.size() < 2) return settings;
-  const std::string language{
-      static_cast<char>(std::tolower(static_cast<unsigned char>(locale_name[0]))),
-      static_cast<char>(std::tolower(static_cast<unsigned char>(locale_name[1])))};
+  const std::string_view language = locale_name.substr(0, 2);
   for (std::string_view comma_language : {"pt", "es", "de", "fr", "it"}) {
-    if (language == comma_language) {
+    if (ascii::same_name(language, comma_language)) {
       settings.decimal_separator = ',';
       settings.thousands_separator = '.';
       break;
