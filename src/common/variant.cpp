@@ -7,6 +7,7 @@
 #include <qrnmvl/variant.hpp>
 
 #include "common/text.hpp"
+#include "common/values_internal.hpp"
 
 namespace qrnmvl {
 
@@ -51,14 +52,8 @@ void raise(long number) { throw Error(number, classic_description(number)); }
 
 namespace {
 
-// Ties go to the even neighbour, whatever the floating-point rounding mode is.
-double round_half_even(double x) {
-  const double lower = std::floor(x);
-  const double diff = x - lower;
-  if (diff < 0.5) return lower;
-  if (diff > 0.5) return lower + 1.0;
-  return std::fmod(lower, 2.0) == 0.0 ? lower : lower + 1.0;
-}
+using detail::kSerialEpoch;
+using detail::round_half_even;
 
 // Days since 1970-01-01 of a proleptic Gregorian date (month 1..12).
 std::int64_t days_from_civil(std::int64_t y, int m, int d) {
@@ -69,9 +64,6 @@ std::int64_t days_from_civil(std::int64_t y, int m, int d) {
   const std::int64_t doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
   return era * 146097 + doe - 719468;
 }
-
-// 1899-12-30, day zero of the serials, counted from 1970-01-01.
-constexpr std::int64_t kSerialEpoch = -25569;
 
 }  // namespace
 
