@@ -35,9 +35,14 @@ const char* classic_description(long number) {
       return "Object variable or With block variable not set";
     case err::invalid_use_of_null:
       return "Invalid use of Null";
+    case err::no_current_record:
+      return "Either BOF or EOF is True, or the current record has been deleted. Requested "
+             "operation requires a current record.";
     case err::item_not_found:
       return "Item cannot be found in the collection corresponding to the requested name or "
              "ordinal.";
+    case err::object_closed:
+      return "Operation is not allowed when the object is closed.";
     default:
       return "Application-defined or object-defined error";
   }
