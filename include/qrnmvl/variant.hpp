@@ -13,7 +13,8 @@
 namespace qrnmvl {
 
 // A run-time error as the classic platform numbers them (5, 6, 9, 13, 91, 94,
-// 3265, and -2147217900 for errors reported by the database).
+// the data-access 3021, 3265 and 3704, and -2147217900 for errors reported by
+// the database).
 class QRNMVL_EXPORT Error : public std::runtime_error {
  public:
   Error(long number, std::string description);
@@ -33,8 +34,8 @@ inline constexpr long subscript_out_of_range = 9;
 inline constexpr long type_mismatch = 13;
 inline constexpr long object_not_set = 91;
 inline constexpr long invalid_use_of_null = 94;
-inline constexpr long item_not_found = 3265;
 inline constexpr long no_current_record = 3021;
+inline constexpr long item_not_found = 3265;
 inline constexpr long object_closed = 3704;
 inline constexpr long database = -2147217900;
 }  // namespace err

@@ -5,6 +5,7 @@
 #include <limits>
 #include <string>
 
+#include "common/text.hpp"
 #include "common/values.hpp"
 
 namespace qrnmvl {
@@ -27,7 +28,7 @@ bool fixed_digits(const std::string& text, std::size_t pos, std::size_t n, int& 
   if (pos + n > text.size()) return false;
   value = 0;
   for (std::size_t i = pos; i < pos + n; ++i) {
-    if (text[i] < '0' || text[i] > '9') return false;
+    if (!ascii::is_digit(text[i])) return false;
     value = value * 10 + (text[i] - '0');
   }
   return true;

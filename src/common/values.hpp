@@ -1,5 +1,8 @@
 // The classic conversions and comparisons the component's rules are written in.
-// Every function reads the regional settings at each call.
+// Every function reads the regional settings at each call. They are defined by
+// concern: values_format.cpp (to_text), values_numbers.cpp (val, is_numeric,
+// the to_* conversions, decimal texts), values_dates.cpp, values_compare.cpp
+// and values_texts.cpp.
 #pragma once
 
 #include <optional>

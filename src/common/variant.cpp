@@ -1,11 +1,13 @@
 // The value type, the classic errors and the process regional settings.
-#include <cctype>
 #include <cmath>
 #include <cstdlib>
 #include <initializer_list>
 #include <mutex>
 #include <optional>
 #include <qrnmvl/variant.hpp>
+
+#include "common/text.hpp"
+#include "common/values_internal.hpp"
 
 namespace qrnmvl {
 
@@ -33,12 +35,12 @@ const char* classic_description(long number) {
       return "Object variable or With block variable not set";
     case err::invalid_use_of_null:
       return "Invalid use of Null";
-    case err::item_not_found:
-      return "Item cannot be found in the collection corresponding to the requested name or "
-             "ordinal.";
     case err::no_current_record:
       return "Either BOF or EOF is True, or the current record has been deleted. Requested "
              "operation requires a current record.";
+    case err::item_not_found:
+      return "Item cannot be found in the collection corresponding to the requested name or "
+             "ordinal.";
     case err::object_closed:
       return "Operation is not allowed when the object is closed.";
     default:
@@ -55,14 +57,8 @@ void raise(long number) { throw Error(number, classic_description(number)); }
 
 namespace {
 
-// Ties go to the even neighbour, whatever the floating-point rounding mode is.
-double round_half_even(double x) {
-  const double lower = std::floor(x);
-  const double diff = x - lower;
-  if (diff < 0.5) return lower;
-  if (diff > 0.5) return lower + 1.0;
-  return std::fmod(lower, 2.0) == 0.0 ? lower : lower + 1.0;
-}
+using detail::kSerialEpoch;
+using detail::round_half_even;
 
 // Days since 1970-01-01 of a proleptic Gregorian date (month 1..12).
 std::int64_t days_from_civil(std::int64_t y, int m, int d) {
@@ -73,9 +69,6 @@ std::int64_t days_from_civil(std::int64_t y, int m, int d) {
   const std::int64_t doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
   return era * 146097 + doe - 719468;
 }
-
-// 1899-12-30, day zero of the serials, counted from 1970-01-01.
-constexpr std::int64_t kSerialEpoch = -25569;
 
 }  // namespace
 
@@ -233,11 +226,9 @@ bool operator==(const Variant& a, const Variant& b) { return a.value_ == b.value
 RegionalSettings regional_settings_for(std::string_view locale_name) {
   RegionalSettings settings;
   if (locale_name.size() < 2) return settings;
-  const std::string language{
-      static_cast<char>(std::tolower(static_cast<unsigned char>(locale_name[0]))),
-      static_cast<char>(std::tolower(static_cast<unsigned char>(locale_name[1])))};
+  const std::string_view language = locale_name.substr(0, 2);
   for (std::string_view comma_language : {"pt", "es", "de", "fr", "it"}) {
-    if (language == comma_language) {
+    if (ascii::same_name(language, comma_language)) {
       settings.decimal_separator = ',';
       settings.thousands_separator = '.';
       break;

@@ -73,9 +73,9 @@ void register_driver(const std::string& name, DriverFactory factory) {
   register_builtin_drivers();
   const std::lock_guard lock(registry_mutex());
   if (factory)
-    registry()[lower(name)] = std::move(factory);
+    registry()[ascii::lower(name)] = std::move(factory);
   else
-    registry().erase(lower(name));
+    registry().erase(ascii::lower(name));
 }
 
 std::shared_ptr<Connection> open_connection(const std::string& text) {

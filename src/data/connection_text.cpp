@@ -14,9 +14,9 @@ std::map<std::string, std::string> parse_connection_text(std::string_view text) 
       i = equals == std::string_view::npos ? text.size() : equals + 1;
       continue;
     }
-    const std::string key = lower(trimmed(text.substr(i, equals - i)));
+    const std::string key = ascii::lower(ascii::trim_blanks(text.substr(i, equals - i)));
     i = equals + 1;
-    while (i < text.size() && is_blank(text[i])) ++i;
+    while (i < text.size() && ascii::is_blank(text[i])) ++i;
 
     std::string value;
     const char open = i < text.size() ? text[i] : '\0';
@@ -43,7 +43,7 @@ std::map<std::string, std::string> parse_connection_text(std::string_view text) 
     } else {
       const std::size_t semicolon = text.find(';', i);
       const std::size_t end = semicolon == std::string_view::npos ? text.size() : semicolon;
-      value = std::string(trimmed(text.substr(i, end - i)));
+      value = std::string(ascii::trim_blanks(text.substr(i, end - i)));
       i = semicolon == std::string_view::npos ? text.size() : semicolon + 1;
     }
     if (!key.empty()) out[key] = std::move(value);
@@ -54,7 +54,7 @@ std::map<std::string, std::string> parse_connection_text(std::string_view text) 
 bool names_embedded_engine(std::string_view text) {
   const auto keys = parse_connection_text(text);
   const auto provider = keys.find("provider");
-  return provider != keys.end() && same_name(trimmed(provider->second), "sqlite");
+  return provider != keys.end() && ascii::same_name(ascii::trim_blanks(provider->second), "sqlite");
 }
 
 }  // namespace qrnmvl::data

@@ -11,7 +11,7 @@ namespace qrnmvl::data {
 namespace {
 
 bool is_word(char c) {
-  return is_digit(c) || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_';
+  return ascii::is_digit(c) || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_';
 }
 
 class Reader {
@@ -23,7 +23,7 @@ class Reader {
     return pos_ + ahead < text_.size() ? text_[pos_ + ahead] : '\0';
   }
   void skip_blanks() {
-    while (!at_end() && is_blank(text_[pos_])) ++pos_;
+    while (!at_end() && ascii::is_blank(text_[pos_])) ++pos_;
   }
   std::string_view word() {
     const std::size_t start = pos_;
@@ -52,10 +52,10 @@ class Reader {
     ExecCall call;
     skip_blanks();
     word();  // EXEC or EXECUTE, already recognised
-    if (!at_end() && !is_blank(peek())) fail_here();
+    if (!at_end() && !ascii::is_blank(peek())) fail_here();
     skip_blanks();
     call.procedure = read_name();
-    if (!at_end() && !is_blank(peek())) fail_here();
+    if (!at_end() && !ascii::is_blank(peek())) fail_here();
     skip_blanks();
     if (at_end()) return call;
     for (;;) {
@@ -106,9 +106,9 @@ class Reader {
       ++pos_;
       return Variant(read_text());
     }
-    if (is_digit(c) || c == '.' || c == '+' || c == '-') return read_number();
+    if (ascii::is_digit(c) || c == '.' || c == '+' || c == '-') return read_number();
     const std::size_t start = pos_;
-    if (same_name(word(), "NULL")) return Variant::null();
+    if (ascii::same_name(word(), "NULL")) return Variant::null();
     fail_at(start);
   }
 
@@ -133,17 +133,17 @@ class Reader {
     const std::size_t start = pos_;
     if (peek() == '+' || peek() == '-') ++pos_;
     std::size_t digits = 0;
-    while (is_digit(peek())) ++pos_, ++digits;
+    while (ascii::is_digit(peek())) ++pos_, ++digits;
     if (peek() == '.') {
       ++pos_;
-      while (is_digit(peek())) ++pos_, ++digits;
+      while (ascii::is_digit(peek())) ++pos_, ++digits;
     }
     if (digits == 0) fail_at(start);
     if (peek() == 'e' || peek() == 'E') {
       ++pos_;
       if (peek() == '+' || peek() == '-') ++pos_;
-      if (!is_digit(peek())) fail_here();
-      while (is_digit(peek())) ++pos_;
+      if (!ascii::is_digit(peek())) fail_here();
+      while (ascii::is_digit(peek())) ++pos_;
     }
     if (!at_end() && (is_word(peek()) || peek() == '.')) fail_here();
 
@@ -170,7 +170,7 @@ std::optional<ExecCall> parse_exec(std::string_view command_text) {
   Reader probe(command_text);
   probe.skip_blanks();
   const std::string_view first = probe.word();
-  if (!same_name(first, "EXEC") && !same_name(first, "EXECUTE")) return std::nullopt;
+  if (!ascii::same_name(first, "EXEC") && !ascii::same_name(first, "EXECUTE")) return std::nullopt;
   return Reader(command_text).read_call();
 }
 

@@ -40,7 +40,7 @@ Variant RowSet::field(std::string_view name) const {
   // The column is looked up before the position, so a misspelt name is
   // reported as such even on an empty answer.
   const auto column = std::find_if(columns_.begin(), columns_.end(),
-                                   [&](const std::string& c) { return same_name(c, name); });
+                                   [&](const std::string& c) { return ascii::same_name(c, name); });
   if (column == columns_.end()) raise(err::item_not_found);
   if (position_ >= rows_.size()) raise(err::no_current_record);
   return rows_[position_][static_cast<std::size_t>(column - columns_.begin())];

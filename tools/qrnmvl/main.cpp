@@ -10,6 +10,7 @@
 #include <sstream>
 
 #include "data/connection.hpp"
+#include "common/text.hpp"
 #include "data/sqlite/reference.hpp"
 #include "demo.hpp"
 
@@ -71,7 +72,7 @@ int run_call(const std::string& operation, const std::string& db, const std::str
     if (!in) throw UsageError("cannot read " + params);
     text = read_all(in);
   }
-  if (text.find_first_not_of(" \t\r\n") == std::string::npos) text = "{}";
+  if (qrnmvl::ascii::trim_blanks(text).empty()) text = "{}";
 
   nlohmann::json call;
   try {

@@ -11,10 +11,10 @@ namespace {
 // "a, b, c" in call order. A name may be written with its marker (":a", "@a").
 std::vector<std::string> split_params(std::string_view params) {
   std::vector<std::string> names;
-  if (trimmed(params).empty()) return names;
+  if (ascii::trim_blanks(params).empty()) return names;
   for (;;) {
     const std::size_t comma = params.find(',');
-    std::string_view name = trimmed(params.substr(0, comma));
+    std::string_view name = ascii::trim_blanks(params.substr(0, comma));
     if (!name.empty() && (name.front() == ':' || name.front() == '@' || name.front() == '$'))
       name.remove_prefix(1);
     names.emplace_back(name);
@@ -178,7 +178,7 @@ void SqliteConnection::bind_arguments(sqlite3_stmt* statement, const Procedure& 
     if (marker == nullptr || marker[0] == '?') continue;
     const std::string_view name(marker + 1);
     for (std::size_t k = 0; k < procedure.params.size(); ++k) {
-      if (!same_name(procedure.params[k], name)) continue;
+      if (!ascii::same_name(procedure.params[k], name)) continue;
       if (k < arguments.size()) bind_value(db_, statement, index, arguments[k]);
       break;
     }
@@ -191,7 +191,7 @@ PreparedBody* SqliteConnection::prepared_body(const std::string& body) {
   if (const auto found = bodies_.find(body); found != bodies_.end()) return &found->second;
   PreparedBody prepared;
   std::string_view rest = body;
-  while (!trimmed(rest).empty()) {
+  while (!ascii::trim_blanks(rest).empty()) {
     sqlite3_stmt* raw = nullptr;
     const char* tail = nullptr;
     if (sqlite3_prepare_v3(db_, rest.data(), static_cast<int>(rest.size()),
@@ -235,7 +235,7 @@ RowSet SqliteConnection::call_procedure(const std::string& name,
   CommandTransaction transaction(db_, true);
   Answer answer;
   std::string_view rest = procedure.body;
-  while (!trimmed(rest).empty()) {
+  while (!ascii::trim_blanks(rest).empty()) {
     const char* tail = nullptr;
     Statement statement = prepare(rest, &tail);
     rest.remove_prefix(static_cast<std::size_t>(tail - rest.data()));
@@ -258,7 +258,7 @@ RowSet SqliteConnection::run_statement(const std::string& command_text) {
   Statement statement = prepare(sql, &tail);
   if (!statement) throw Error(err::database, "The command text holds no statement.");
   const std::string_view rest(tail, static_cast<std::size_t>(sql.data() + sql.size() - tail));
-  if (!trimmed(rest).empty()) {
+  if (!ascii::trim_blanks(rest).empty()) {
     sqlite3_stmt* extra = nullptr;
     const int rc =
         sqlite3_prepare_v2(db_, rest.data(), static_cast<int>(rest.size()), &extra, nullptr);

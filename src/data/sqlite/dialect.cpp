@@ -79,7 +79,7 @@ std::optional<std::string> read_date(std::string_view text, std::string_view for
   const auto number = [&](std::size_t min_digits, std::size_t max_digits, int& out) {
     std::size_t count = 0;
     int value = 0;
-    while (count < max_digits && t < text.size() && text[t] >= '0' && text[t] <= '9') {
+    while (count < max_digits && t < text.size() && ascii::is_digit(text[t])) {
       value = value * 10 + (text[t] - '0');
       ++t;
       ++count;
@@ -90,29 +90,29 @@ std::optional<std::string> read_date(std::string_view text, std::string_view for
   for (std::size_t f = 0; f < format.size();) {
     const std::string_view rest = format.substr(f);
     bool ok = true;
-    if (starts_with_name(rest, "YYYY")) {
+    if (ascii::starts_with_name(rest, "YYYY")) {
       ok = number(4, 4, s.year);
       f += 4;
-    } else if (starts_with_name(rest, "HH24")) {
+    } else if (ascii::starts_with_name(rest, "HH24")) {
       ok = number(1, 2, s.hour);
       f += 4;
-    } else if (starts_with_name(rest, "HH")) {
+    } else if (ascii::starts_with_name(rest, "HH")) {
       ok = number(1, 2, s.hour);
       f += 2;
-    } else if (starts_with_name(rest, "MM")) {
+    } else if (ascii::starts_with_name(rest, "MM")) {
       ok = number(1, 2, s.month);
       f += 2;
-    } else if (starts_with_name(rest, "MI")) {
+    } else if (ascii::starts_with_name(rest, "MI")) {
       ok = number(1, 2, s.minute);
       f += 2;
-    } else if (starts_with_name(rest, "DD")) {
+    } else if (ascii::starts_with_name(rest, "DD")) {
       ok = number(1, 2, s.day);
       f += 2;
-    } else if (starts_with_name(rest, "SS")) {
+    } else if (ascii::starts_with_name(rest, "SS")) {
       ok = number(1, 2, s.second);
       f += 2;
     } else {
-      ok = t < text.size() && ascii_upper(text[t]) == ascii_upper(format[f]);
+      ok = t < text.size() && ascii::upper(text[t]) == ascii::upper(format[f]);
       ++t;
       ++f;
     }
@@ -172,7 +172,7 @@ std::string apply_dialect(std::string_view statement) {
     std::size_t end = i;
     while (end < statement.size() && is_word(statement[end])) ++end;
     const std::string_view word = statement.substr(i, end - i);
-    if (word.size() == 7 && starts_with_name(word, "SYSDATE"))
+    if (ascii::same_name(word, "SYSDATE"))
       out += "GETDATE()";
     else
       out.append(word);
@@ -185,7 +185,7 @@ std::string first_keyword(std::string_view sql) {
   std::size_t i = 0;
   while (i < sql.size()) {
     const char c = sql[i];
-    if (c == ' ' || c == '\t' || c == '\r' || c == '\n') {
+    if (ascii::is_blank(c)) {
       ++i;
     } else if ((c == '-' || c == '/') && skip_quoted(sql, i) != i) {
       i = skip_quoted(sql, i);
@@ -194,7 +194,7 @@ std::string first_keyword(std::string_view sql) {
     }
   }
   std::string word;
-  while (i < sql.size() && is_word(sql[i])) word += ascii_upper(sql[i++]);
+  while (i < sql.size() && is_word(sql[i])) word += ascii::upper(sql[i++]);
   return word;
 }
 

@@ -27,10 +27,10 @@ const char* synchronous_pragma(const std::map<std::string, std::string>& keys) {
   const auto found = keys.find("synchronous");
   // NORMAL loses no committed transaction on a crash of the process under WAL;
   // only a power loss may undo the last ones.
-  if (found == keys.end() || found->second.empty() || same_name(found->second, "normal"))
+  if (found == keys.end() || found->second.empty() || ascii::same_name(found->second, "normal"))
     return "PRAGMA synchronous = NORMAL";
-  if (same_name(found->second, "full")) return "PRAGMA synchronous = FULL";
-  if (same_name(found->second, "off")) return "PRAGMA synchronous = OFF";
+  if (ascii::same_name(found->second, "full")) return "PRAGMA synchronous = FULL";
+  if (ascii::same_name(found->second, "off")) return "PRAGMA synchronous = OFF";
   throw Error(err::database, "Invalid Synchronous '" + found->second +
                                  "' in the connection text: use Full, Normal or Off.");
 }

@@ -32,15 +32,15 @@ struct ProcedureFile {
 // The first line names the parameters in call order; the rest is the body.
 ProcedureFile read_procedure_file(const EmbeddedFile& file) {
   const std::size_t newline = file.text.find('\n');
-  const std::string_view header = trimmed(file.text.substr(0, newline));
+  const std::string_view header = ascii::trim_blanks(file.text.substr(0, newline));
   if (header.substr(0, kParamsHeader.size()) != kParamsHeader)
     throw Error(err::database, "procedures/" + std::string(file.name) +
                                    ".sql: the first line must be '-- params: ...'.");
   ProcedureFile out;
   std::string_view names = header.substr(kParamsHeader.size());
-  while (!trimmed(names).empty()) {
+  while (!ascii::trim_blanks(names).empty()) {
     const std::size_t comma = names.find(',');
-    const std::string_view name = trimmed(names.substr(0, comma));
+    const std::string_view name = ascii::trim_blanks(names.substr(0, comma));
     if (!out.params.empty()) out.params += ", ";
     out.params += name;
     if (comma == std::string_view::npos) break;
