@@ -6,6 +6,7 @@
 #include <thread>
 
 #include "data/connection_text.hpp"
+#include "data/transaction.hpp"
 #include "data/sqlite/driver.hpp"
 #include "data/sqlite/reference.hpp"
 #include "support/test_database.hpp"
@@ -91,13 +92,31 @@ TEST(ConnectionCache, OneConnectionPerTextAndThread) {
   const auto reopened = cached_connection(db.connection_text());
   EXPECT_EQ(reopened->state(), 1);
 
-  // A routine that reopens its text inside a write transaction must see its own writes.
-  reopened->begin();
-  open_rowset("INSERT INTO LOG_MSG (MSG01) VALUES ('x')", db.connection());
-  EXPECT_EQ(open_rowset("SELECT MSG01 FROM LOG_MSG", db.connection()).record_count(), 1);
-  EXPECT_TRUE(db.query("SELECT MSG01 FROM LOG_MSG").empty());
-  reopened->rollback();
-  EXPECT_TRUE(open_rowset("SELECT MSG01 FROM LOG_MSG", db.connection()).eof());
+}
+
+// A routine that reopens its text inside a write transaction sees its own
+// writes; an exception between begin and commit leaves no transaction open on
+// the thread's connection, so the next command commits on its own.
+TEST(Transaction, RollsBackWhatWasNotCommitted) {
+  testing::TestDatabase db;
+  const auto log = [&] { return db.query("SELECT MSG01 FROM LOG_MSG ORDER BY LOG_MSG_ID"); };
+  try {
+    Transaction transaction(cached_connection(db.connection_text()));
+    open_rowset("INSERT INTO LOG_MSG (MSG01) VALUES ('lost')", db.connection());
+    EXPECT_EQ(open_rowset("SELECT MSG01 FROM LOG_MSG", db.connection()).record_count(), 1);
+    EXPECT_EQ(log(), Rows{});  // not yet seen from another connection
+    throw std::runtime_error("between begin and commit");
+  } catch (const std::runtime_error&) {
+  }
+  open_rowset("INSERT INTO LOG_MSG (MSG01) VALUES ('kept')", db.connection());
+  EXPECT_EQ(log(), Rows{{"kept"}});
+
+  {
+    Transaction transaction(cached_connection(db.connection_text()));
+    open_rowset("INSERT INTO LOG_MSG (MSG01) VALUES ('committed')", db.connection());
+    transaction.commit();
+  }
+  EXPECT_EQ(log(), (Rows{{"kept"}, {"committed"}}));
 }
 
 TEST(ReferenceDatabase, ExistingFileNeedsForceAndCatalogHoldsEveryProcedure) {

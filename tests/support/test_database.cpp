@@ -63,14 +63,19 @@ Variant column_value(sqlite3_stmt* statement, int column) {
 
 }  // namespace
 
-TestDatabase::TestDatabase(bool with_demo) {
+std::string embedded_connection_text(const std::string& database_path,
+                                     const std::string& trace_path) {
+  return "Provider=SQLite;Data Source=" + database_path + ";Trace=" + trace_path;
+}
+
+TestDatabase::TestDatabase(bool with_demo, const ConnectionTextFor& text_for) {
   std::string pattern = (std::filesystem::temp_directory_path() / "qrnmvl-test-XXXXXX").string();
   if (::mkdtemp(pattern.data()) == nullptr)
     throw std::runtime_error("cannot create a temporary folder for the test database");
   dir_ = pattern;
   path_ = dir_ + "/app.db";
   trace_path_ = dir_ + "/trace.jsonl";
-  connection_text_ = "Provider=SQLite;Data Source=" + path_ + ";Trace=" + trace_path_;
+  connection_text_ = text_for(path_, trace_path_);
   data::sqlite::create_reference_database(path_, with_demo, false);
 }
 

@@ -6,20 +6,32 @@
 
 #include <nlohmann/json.hpp>
 
+#include <functional>
 #include <string>
 #include <vector>
 
 namespace qrnmvl::testing {
 
+// The connection text a test's component uses for the database file and the
+// trace file: the embedded engine by default; a driver's own tests give a text
+// that reaches the same file through that driver.
+using ConnectionTextFor =
+    std::function<std::string(const std::string& database_path, const std::string& trace_path)>;
+// "Provider=SQLite;Data Source=<database>;Trace=<trace>"
+std::string embedded_connection_text(const std::string& database_path,
+                                     const std::string& trace_path);
+
+// What a test sets up or looks at goes to the file directly, never through the
+// code under test, whichever driver the component uses.
 class TestDatabase {
  public:
-  explicit TestDatabase(bool with_demo = false);
+  explicit TestDatabase(bool with_demo = false,
+                        const ConnectionTextFor& text_for = embedded_connection_text);
   ~TestDatabase();
   TestDatabase(const TestDatabase&) = delete;
   TestDatabase& operator=(const TestDatabase&) = delete;
 
   const std::string& path() const { return path_; }
-  // "Provider=SQLite;Data Source=<path>;Trace=<trace path>"
   const std::string& connection_text() const { return connection_text_; }
   Variant connection() const { return Variant(connection_text_); }
   const std::string& trace_path() const { return trace_path_; }

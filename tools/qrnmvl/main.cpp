@@ -44,6 +44,25 @@ std::string read_all(std::istream& in) {
   return text.str();
 }
 
+// Every operation with its parameters in call order, wrapped for an
+// 100-column terminal: what a caller needs to write a JSON call.
+std::string operations_help() {
+  std::string help = "Operations and their parameters, in call order:";
+  for (const auto& op : qrnmvl::operations()) {
+    help += "\n  " + std::string(op.name) + "\n   ";
+    std::size_t column = 3;
+    for (const auto& name : op.parameters) {
+      if (column + 1 + name.size() > 98) {
+        help += "\n   ";
+        column = 3;
+      }
+      help += " " + name;
+      column += 1 + name.size();
+    }
+  }
+  return help;
+}
+
 int run_init(const std::string& path, bool demo, bool force) {
   try {
     qrnmvl::data::sqlite::create_reference_database(path, demo, force);
@@ -148,9 +167,7 @@ int main(int argc, char** argv) {
       ->excludes(db_option);
   call->add_option("--params", call_params, "File with the JSON call, or - for stdin");
   call->add_option("--locale", call_locale, "Regional settings, e.g. pt_BR or en_US");
-  std::string operations_list = "Operations:";
-  for (const auto& op : qrnmvl::operations()) operations_list += "\n  " + std::string(op.name);
-  call->footer(operations_list);
+  call->footer(operations_help());
 
   std::string demo_db, demo_locale;
   auto* demo = app.add_subcommand("demo", "Run the demo closing on a fresh demo database");
