@@ -9,8 +9,8 @@
 #include <qrnmvl/qrnmvl.hpp>
 #include <sstream>
 
-#include "data/connection.hpp"
 #include "common/text.hpp"
+#include "data/connection.hpp"
 #include "data/sqlite/reference.hpp"
 #include "demo.hpp"
 
