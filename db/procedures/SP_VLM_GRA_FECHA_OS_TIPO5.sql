@@ -28,12 +28,18 @@ UNION ALL
 SELECT 4, 1, 'Informe a data e a hora de início e de fim da execução.'
  WHERE :Data_Ini_Execucao IS NULL OR :Data_Fim_Execucao IS NULL
 UNION ALL
--- Read as a day number and back, 31 February comes out as 3 March: not the date typed.
+-- The first date that does not read back as typed: as a day number and back,
+-- 31 February comes out as 3 March.
 SELECT 5, 1, 'Data inválida: ' || DATA || '.'
-  FROM (SELECT :Data_Ini_Execucao AS DATA UNION ALL SELECT :Data_Fim_Execucao
-        UNION ALL SELECT :Data_Retirada_Terminal UNION ALL SELECT :Data_Entrega_Terminal)
- WHERE DATA IS NOT NULL
-   AND strftime('%Y/%m/%d', julianday(replace(trim(DATA), '/', '-'))) IS NOT substr(trim(DATA), 1, 10)
+  FROM (SELECT DATA
+          FROM (SELECT 1 AS ORDEM, :Data_Ini_Execucao AS DATA
+                UNION ALL SELECT 2, :Data_Fim_Execucao
+                UNION ALL SELECT 3, :Data_Retirada_Terminal
+                UNION ALL SELECT 4, :Data_Entrega_Terminal)
+         WHERE DATA IS NOT NULL
+           AND strftime('%Y/%m/%d', julianday(replace(trim(DATA), '/', '-'))) IS NOT substr(trim(DATA), 1, 10)
+         ORDER BY ORDEM
+         LIMIT 1)
 UNION ALL
 SELECT 6, 1, CASE WHEN :Tab_Status_OS_Tipo_ID IS NULL THEN 'Situação da ordem de serviço tipo não informada.'
                   ELSE 'Situação da ordem de serviço tipo não cadastrada: ' || :Tab_Status_OS_Tipo_ID || '.' END
