@@ -6,7 +6,7 @@
 #include <tuple>
 #include <vector>
 
-#include "data/data.hpp"
+#include "data/connection.hpp"
 #include "support/test_database.hpp"
 #include "support/test_values.hpp"
 
