@@ -192,12 +192,6 @@ TEST(JobRequest, FailuresAreReportedWithTheirContext) {
        "Zel_JOGB.mTrataSP_QRN_INCLUI_PARAMETRO_JOB ( no such column: TXT_QUERY : -2147217900)   No "
        "Nº 1 Strsq:  UPDATE LOG_GERADOR  SET  TXT_QUERY =    '__JOB__1__10__3____0__7__10' WHERE "
        "LOG_GERADOR_ID  = 1"},
-      {{.kind = "SQLSERVER"},
-       "DELETE FROM qrn_procedure WHERE name = 'SP_QRN_INC_JOB2'",
-       "Acesso a inclusão do JOB não disponível. Favor tentar mais tarde. Zel_JOGB.mInclui_JOB ( "
-       "Could not find stored procedure 'SP_QRN_INC_JOB2'. : -2147217900)   No Nº 2 Strsq: EXEC "
-       "SP_QRN_INC_JOB2   1, 2266, null, 'N', 1, null , null , 1 , null , null , '2010/09/16 "
-       "17:05'  "},
   };
   for (const auto& [request, setup, shown] : cases) {
     for (const int user : {1, 25}) {
