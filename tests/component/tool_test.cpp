@@ -21,27 +21,18 @@ struct ToolRun {
   std::string out, err;
 };
 
+// Each test runs the tool in the folder of a fresh database, which goes with it.
 class Tool : public ::testing::Test {
  protected:
   void SetUp() override {
-    const char* tool = std::getenv("QRNMVL_TOOL");
-    if (!tool) GTEST_SKIP() << "QRNMVL_TOOL is not set";
-    tool_ = tool;
-    dir_ = fs::temp_directory_path() /
-           ("qrnmvl-tool-" + std::to_string(::getpid()) + "-" +
-            ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::create_directories(dir_);
-  }
-  void TearDown() override {
-    std::error_code ignored;
-    fs::remove_all(dir_, ignored);
+    if (!tool_) GTEST_SKIP() << "QRNMVL_TOOL is not set";
   }
 
   ToolRun run(const std::string& args, const std::string& input = "") const {
     std::ofstream(dir_ / "in") << input;
-    const std::string command = "'" + tool_ + "' " + args + " <'" + (dir_ / "in").string() +
-                                "' >'" + (dir_ / "out").string() + "' 2>'" +
-                                (dir_ / "err").string() + "'";
+    const std::string command = "'" + std::string(tool_) + "' " + args + " <'" +
+                                (dir_ / "in").string() + "' >'" + (dir_ / "out").string() +
+                                "' 2>'" + (dir_ / "err").string() + "'";
     const int status = std::system(command.c_str());
     const auto slurp = [&](const char* name) {
       std::ostringstream text;
@@ -51,26 +42,27 @@ class Tool : public ::testing::Test {
     return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, slurp("out"), slurp("err")};
   }
 
-  std::string tool_;
-  fs::path dir_;
+  const char* tool_ = std::getenv("QRNMVL_TOOL");
+  testing::TestDatabase db;
+  const fs::path dir_ = fs::path(db.path()).parent_path();
 };
 
 // A usage error exits 2 with one line; a call that ran exits 0, whatever its result.
 TEST_F(Tool, ExitCodes) {
-  const std::string db = (dir_ / "app.db").string();
-  ASSERT_EQ(run("init " + db + " --demo").exit_code, 0);
+  const std::string created = (dir_ / "created.db").string();
+  ASSERT_EQ(run("init " + created).exit_code, 0);
   const std::pair<std::string, std::string> cases[] = {
       // arguments, standard input
       {"", ""},
       {"frobnicate", ""},
-      {"call gNoSuchOperation --db " + db, "{}"},
-      {"call gConsulta_Porto_Ponto --db " + db, "{not json"},
-      {"call gConsulta_Porto_Ponto --db " + db, R"({"no_such_parameter": 1})"},
+      {"call gNoSuchOperation --db " + db.path(), "{}"},
+      {"call gConsulta_Porto_Ponto --db " + db.path(), "{not json"},
+      {"call gConsulta_Porto_Ponto --db " + db.path(), R"({"no_such_parameter": 1})"},
       {"call gConsulta_Porto_Ponto --db " + (dir_ / "missing.db").string(), "{}"},
       {"call gConsulta_Porto_Ponto --connection 'Provider=SQLite;Data Source=/nonexistent.db'",
        "{}"},
       {"call gConsulta_Porto_Ponto --params " + (dir_ / "missing.json").string(), ""},
-      {"init " + db, ""},  // exists, no --force
+      {"init " + created, ""},  // exists, no --force
   };
   for (const auto& [args, input] : cases) {
     SCOPED_TRACE(args);
@@ -79,8 +71,9 @@ TEST_F(Tool, ExitCodes) {
     EXPECT_FALSE(r.err.empty());
     EXPECT_EQ(r.err.find('\n'), r.err.size() - 1) << r.err;
   }
+  // The database just created works: nobody has ports there.
   const ToolRun failed =
-      run("call gConsulta_Porto_Ponto --db " + db,
+      run("call gConsulta_Porto_Ponto --db " + created,
           R"({"invntUsuario_internet_id": 999, "invntBase_dados": "SQLSERVER"})");
   EXPECT_EQ(failed.exit_code, 0) << failed.err;
   EXPECT_EQ(nlohmann::json::parse(failed.out)["result"], 10);
@@ -102,7 +95,6 @@ TEST_F(Tool, CallHelpListsEveryParameterInOrder) {
 }
 
 TEST_F(Tool, CallsAnOperationUnderEitherLocale) {
-  testing::TestDatabase db;
   db.redefine("SP_QRN_CON_PORTO_PONTO3", "USUARIO_INTERNET_ID",
               "SELECT 4 AS PONTO_OPERACAO_ID, 9 AS PORTO_ID, 'Terminal 2.5' AS nome_porto");
   const std::pair<const char*, const char*> cases[] = {{"pt_BR", "Terminal 2,5"},

@@ -38,13 +38,14 @@ TEST(PortLookup, NormalisesEveryColumnUnderEitherSeparator) {
     testing::LocaleScope scope(locale);
     TestDatabase db;
     db.redefine(kProcedure, "USUARIO_INTERNET_ID",
-                "SELECT 7 AS PONTO_OPERACAO_ID, NULL AS PORTO_ID, 'Porto 1.5' AS nome_porto");
+                "SELECT 7 AS PONTO_OPERACAO_ID, NULL AS PORTO_ID, 'Porto 1.5' AS nome_porto "
+                "UNION ALL SELECT 8, 103, 'Santos'");
     Call call{25, db.connection()};
     EXPECT_EQ(call.result, kSuccess);
-    EXPECT_EQ(call.point, Variant(7));
-    EXPECT_EQ(call.count, Variant(1));
-    EXPECT_EQ(call.ports, Variant(Variant::Array{std::int16_t{0}}));
-    EXPECT_EQ(call.names, Variant(Variant::Array{name}));
+    EXPECT_EQ(call.point, Variant(7));  // from the first row
+    EXPECT_EQ(call.count, Variant(2));
+    EXPECT_EQ(call.ports, Variant(Variant::Array{std::int16_t{0}, 103}));
+    EXPECT_EQ(call.names, Variant(Variant::Array{name, "Santos"}));
   }
 }
 
