@@ -50,7 +50,7 @@ class Tool : public ::testing::Test {
 // A usage error exits 2 with one line; a call that ran exits 0, whatever its result.
 TEST_F(Tool, ExitCodes) {
   const std::string created = (dir_ / "created.db").string();
-  ASSERT_EQ(run("init " + created).exit_code, 0);
+  ASSERT_EQ(run("init " + created + " --demo").exit_code, 0);
   const std::pair<std::string, std::string> cases[] = {
       // arguments, standard input
       {"", ""},
@@ -71,7 +71,7 @@ TEST_F(Tool, ExitCodes) {
     EXPECT_FALSE(r.err.empty());
     EXPECT_EQ(r.err.find('\n'), r.err.size() - 1) << r.err;
   }
-  // The database just created works: nobody has ports there.
+  // The database just created works: no demo user has id 999.
   const ToolRun failed =
       run("call gConsulta_Porto_Ponto --db " + created,
           R"({"invntUsuario_internet_id": 999, "invntBase_dados": "SQLSERVER"})");
