@@ -71,7 +71,8 @@ TEST_F(Tool, ExitCodes) {
     EXPECT_FALSE(r.err.empty());
     EXPECT_EQ(r.err.find('\n'), r.err.size() - 1) << r.err;
   }
-  // The database just created works: no demo user has id 999.
+  ASSERT_EQ(run("init " + created + " --force").exit_code, 0);  // replaced, without demo data
+  // The database just created works: nobody has ports there.
   const ToolRun failed =
       run("call gConsulta_Porto_Ponto --db " + created,
           R"({"invntUsuario_internet_id": 999, "invntBase_dados": "SQLSERVER"})");
