@@ -187,9 +187,10 @@ int main(int argc, char** argv) {
       ->add_option("--connection-file", serve_options.connection_file,
                    "File holding the connection text, readable by its owner only")
       ->excludes(serve_db);
-  serve->add_option("--token-file", serve_options.token_file,
-                    "File holding the bearer token every operation request must carry,\n"
-                    "readable by its owner only")
+  serve
+      ->add_option("--token-file", serve_options.token_file,
+                   "File holding the bearer token every operation request must carry,\n"
+                   "readable by its owner only")
       ->required();
   serve->add_option("--listen", serve_options.listen, "HOST:PORT to listen on (port 0: any free)")
       ->capture_default_str();

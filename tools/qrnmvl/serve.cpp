@@ -8,8 +8,8 @@
 #include <array>
 #include <atomic>
 #include <cctype>
-#include <cmath>
 #include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <ctime>
 #include <fstream>
@@ -86,8 +86,7 @@ class BodyShape : public nlohmann::json::json_sax_t {
   bool end_object() override { return close(); }
   bool start_array(std::size_t) override { return open(); }
   bool end_array() override { return close(); }
-  bool parse_error(std::size_t, const std::string&,
-                   const nlohmann::detail::exception& e) override {
+  bool parse_error(std::size_t, const std::string&, const nlohmann::detail::exception& e) override {
     error = e.what();
     return false;
   }
@@ -110,8 +109,7 @@ class BodyShape : public nlohmann::json::json_sax_t {
 // Requests and their latency, by operation, in the Prometheus text format.
 class Metrics {
  public:
-  void record(const std::string& operation, int status, const std::string& result,
-              double seconds) {
+  void record(const std::string& operation, int status, const std::string& result, double seconds) {
     const std::lock_guard lock(mutex_);
     ++requests_[{operation, std::to_string(status), result}];
     Histogram& h = latency_[operation];
@@ -208,17 +206,17 @@ thread_local RequestNote t_note;
 std::string request_id_of(const httplib::Request& request) {
   static std::atomic<unsigned long> next{1};
   const std::string given = request.get_header_value("X-Request-Id");
-  const bool plain = !given.empty() && given.size() <= 64 &&
-                     std::all_of(given.begin(), given.end(), [](char c) {
-                       return std::isalnum(static_cast<unsigned char>(c)) || c == '-' || c == '_';
-                     });
+  const bool plain =
+      !given.empty() && given.size() <= 64 && std::all_of(given.begin(), given.end(), [](char c) {
+        return std::isalnum(static_cast<unsigned char>(c)) || c == '-' || c == '_';
+      });
   return plain ? given : "r" + std::to_string(next++);
 }
 
 void answer_error(httplib::Response& response, int status, const std::string& message) {
   response.status = status;
-  response.set_content(nlohmann::json{{"error", message}}.dump(-1, ' ', false,
-                                                               nlohmann::json::error_handler_t::replace),
+  response.set_content(nlohmann::json{{"error", message}}.dump(
+                           -1, ' ', false, nlohmann::json::error_handler_t::replace),
                        "application/json");
 }
 
@@ -300,8 +298,8 @@ int serve(const ServeOptions& options) {
                                                std::to_string(kMaxDepth) + " levels"
                                          : "malformed JSON call: " + shape.error);
     }
-    if (std::find(shape.top_level_names.begin(), shape.top_level_names.end(),
-                  "invntConecta_db") != shape.top_level_names.end())
+    if (std::find(shape.top_level_names.begin(), shape.top_level_names.end(), "invntConecta_db") !=
+        shape.top_level_names.end())
       return answer_error(response, 400,
                           "invntConecta_db is the server's: a request cannot name a connection");
     nlohmann::json call = nlohmann::json::parse(body);
@@ -353,8 +351,9 @@ int serve(const ServeOptions& options) {
   server.set_error_handler([&options](const httplib::Request&, httplib::Response& response) {
     if (!response.body.empty()) return;
     if (response.status == 413)
-      answer_error(response, 413,
-                   "the request body is larger than " + std::to_string(options.max_body) + " bytes");
+      answer_error(
+          response, 413,
+          "the request body is larger than " + std::to_string(options.max_body) + " bytes");
     else
       answer_error(response, response.status, "the request cannot be served");
   });
@@ -381,7 +380,8 @@ int serve(const ServeOptions& options) {
     access_log.write(line);
   });
 
-  const int bound = port == 0 ? server.bind_to_any_port(host) : (server.bind_to_port(host, port) ? port : -1);
+  const int bound =
+      port == 0 ? server.bind_to_any_port(host) : (server.bind_to_port(host, port) ? port : -1);
   if (bound < 0) throw std::invalid_argument("cannot listen on " + options.listen);
   std::cout << "listening on http://" << host << ":" << bound << std::endl;
 

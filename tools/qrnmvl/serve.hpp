@@ -9,9 +9,9 @@
 namespace qrnmvl::tool {
 
 struct ServeOptions {
-  std::string db;               // an embedded database file, or
-  std::string connection_file;  // a file holding the connection text (owner-only)
-  std::string token_file;       // the bearer token (owner-only), required
+  std::string db;                         // an embedded database file, or
+  std::string connection_file;            // a file holding the connection text (owner-only)
+  std::string token_file;                 // the bearer token (owner-only), required
   std::string listen = "127.0.0.1:8080";  // HOST:PORT; port 0 takes a free one
   unsigned threads = 0;                   // 0: the number of cores
   std::size_t max_body = 1 << 20;         // bytes; larger bodies get 413
