@@ -3,6 +3,7 @@
 // the integer 0 on success and 10 on failure, and never raises to its caller.
 #pragma once
 
+#include <qrnmvl/container_rules.hpp>
 #include <qrnmvl/export.hpp>
 #include <qrnmvl/variant.hpp>
 
@@ -11,9 +12,16 @@
 
 namespace qrnmvl {
 
+// One object serves one thread at a time; objects on different threads are
+// independent.
 class QRNMVL_EXPORT QrnMvl {
  public:
+  // With the default container rules (make_default_container_rules).
   QrnMvl();
+  // With the host's container rules: the closing makes its rules through
+  // `container_rules` (see container_rules.hpp). Throws std::invalid_argument
+  // when the factory is empty.
+  explicit QrnMvl(ContainerRulesFactory container_rules);
   ~QrnMvl();
   QrnMvl(const QrnMvl&) = delete;
   QrnMvl& operator=(const QrnMvl&) = delete;
@@ -85,6 +93,9 @@ class QRNMVL_EXPORT QrnMvl {
 
   // Number of QrnMvl objects alive in the process.
   static long objects_alive() noexcept;
+
+ private:
+  ContainerRulesFactory container_rules_;
 };
 
 // The operations by name, with their parameter names in call order; the JSON

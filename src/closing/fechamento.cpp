@@ -6,7 +6,7 @@
 
 namespace qrnmvl::closing {
 
-Variant gGrava_Fechamento(Closing& p) {
+Variant gGrava_Fechamento(Closing& p, [[maybe_unused]] ContainerRulesFactory& rules) {
   int line = 0;
   // Everything after the frame works on the connection's text form.
   Variant connection;
