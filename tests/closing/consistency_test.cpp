@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <functional>
 #include <string>
 #include <vector>
 
@@ -16,128 +15,104 @@ namespace {
 
 using testing::TestDatabase;
 using Table = std::vector<std::vector<Variant>>;
-const char* const kContainerRequest =
-    "Problema na Consulta da Associação Container/Nf. Contacte o Administrador do Sistema.";
-const char* const kOrder =
-    "Erro na consulta da Ordem de Serviço. Contacte o Administrador do sistema.";
-const char* const kNoRow =
-    "Either BOF or EOF is True, or the current record has been deleted. Requested operation "
-    "requires a current record.";
+const char* const kDup = "SP_036_DUP_SOLICIT8";
+const char* const kSchedule = "SP_036_CONSISTE_SEC_AGEND_CONT";
+const char* const kDates = "SP_VLM_CON_DT_OS02";
 
-// A lookup, its procedure, and how to run it with a connection, a user and a message output.
-struct Lookup {
-  const char* procedure;
-  std::function<bool(Variant& connection, Variant& user, Variant& message)> run;
-};
+// One lookup with a container row of the demo order 501 (or with every value empty), as user
+// `user`; the order's dates land in `dates`.
+bool run(const std::string& procedure, const TestDatabase& db, int user, Variant& message,
+         std::vector<Variant>& dates, bool empty = false) {
+  const auto value = [empty](Variant v) { return empty ? Variant("") : v; };
+  Variant connection = db.connection(), user_id(user), kind("SQLSERVER"), second_key("");
+  Variant number = value("TGHU8731457"), type = value("1"), request = value("7001"),
+          schedule = value(6001), order = value(501);
+  dates.assign(5, Variant("keep"));
+  if (procedure == kDup)
+    return mConsiste_Dupl_Solicit(user_id, kind, connection, number, type, request, order, message);
+  if (procedure == kSchedule)
+    return mConsiste_SEC_Agend_Container(user_id, kind, connection, schedule, second_key, request,
+                                         message);
+  return mConsulta_DT_OS(kind, order, dates[0], dates[1], dates[2], dates[3], dates[4], user_id,
+                         connection, message);
+}
 
-// What the procedure answers, and what the lookup then answers, writes and logs.
-struct Answer {
-  std::string body;
-  bool passed;
-  Variant message;     // "caller's" when left alone
-  std::string logged;  // the context after the message in the log row; "" when nothing is logged
-};
-
-// Each answer on a fresh database, for user 1 and for another user, with the one command sent.
-void expect_answers(const Lookup& lookup, const std::vector<Answer>& answers,
-                    const std::string& command) {
-  for (const Answer& answer : answers) {
+TEST(ConsistencyLookups, AnswersRefusalsAndFailures) {
+  const std::string container_request =
+      "Problema na Consulta da Associação Container/Nf. Contacte o Administrador do Sistema.";
+  const std::string order =
+      "Erro na consulta da Ordem de Serviço. Contacte o Administrador do sistema.";
+  const std::string missing =
+      "Item cannot be found in the collection corresponding to the requested name or ordinal. : ";
+  const std::string dates_row =
+      "SELECT '2025/10/13' AS data_emissao, 2 AS DIAS, '2025/10/11' AS DATA_PERMITIDA, "
+      "'13/10/2025' AS data_emissao_tela, '20/10/2025' AS DATA_ATUAL";
+  struct Case {
+    const char* procedure;
+    std::string body;
+    bool passed;
+    std::string message;  // "caller's" when left alone
+    std::string context;  // what follows the message in the log row; empty when nothing is logged
+  };
+  const Case cases[] = {
+      {kDup, "SELECT 1 AS retorno WHERE 0", true, "caller's", ""},
+      {kDup, "SELECT '-1' AS retorno", true, "caller's", ""},
+      {kDup, "SELECT 1 AS retorno, 'X' AS Msg_Ret", false, "X", ""},
+      {kDup, "SELECT '0,5' AS retorno, NULL AS Msg_Ret", false, "", ""},
+      {kDup, "SELECT 1 AS retorno", false, container_request,
+       " - QRNMVL.mConsiste_Dupl_Solicit -(" + missing +
+           " No Nº 3)EXECUTE SP_036_DUP_SOLICIT8 NULL ,'TGHU8731457','1',7001,501"},
+      {kDup, "UPDATE LOG_MSG SET MSG01 = MSG01 WHERE 0", false, container_request,
+       " - QRNMVL.mConsiste_Dupl_Solicit -(Operation is not allowed when the object is closed. : "
+       " No Nº 2)EXECUTE SP_036_DUP_SOLICIT8 NULL ,'TGHU8731457','1',7001,501"},
+      {kSchedule, "SELECT 0 AS retorno", true, "caller's", ""},
+      {kSchedule, "SELECT 2 AS retorno, 'Y' AS Msg_Ret", false, "Y", ""},
+      {kSchedule, "SELECT 0 AS retorno WHERE 0", false, container_request,
+       " - QRNMVL.mConsiste_SEC_Agend_Container -(Either BOF or EOF is True, or the current "
+       "record has been deleted. Requested operation requires a current record. :  No Nº "
+       "2)EXECUTE SP_036_CONSISTE_SEC_AGEND_CONT 6001,null, 7001"},
+      {kDates, dates_row, true, "caller's", ""},
+      {kDates, dates_row + " WHERE 0", false, "caller's", ""},
+      {kDates, "SELECT 1 AS data_emissao, 2 AS DIAS", false, order,
+       " - QrnMvl.mConsulta_DT_OS (" + missing + "3265)   No Nº 3"},
+  };
+  for (const Case& c : cases) {
     for (const int user : {1, 25}) {
-      SCOPED_TRACE(answer.body + " for user " + std::to_string(user));
+      SCOPED_TRACE(c.body + " for user " + std::to_string(user));
       TestDatabase db;
-      db.redefine(lookup.procedure, "a, b, c, d, e", answer.body);
-      Variant connection = db.connection(), user_id(user), message("caller's");
-      EXPECT_EQ(lookup.run(connection, user_id, message), answer.passed);
-      const std::string failure = to_text(answer.message);
-      EXPECT_EQ(message, answer.logged.empty() || user != 1 ? answer.message
-                                                            : Variant(failure + answer.logged));
-      EXPECT_EQ(db.commands().front(), command);
-      // The log keeps the text without the characters a command text cannot hold.
-      const Variant logged = gRetira_Caracteres_Especiais(Variant(failure + answer.logged));
+      db.redefine(c.procedure, "a, b, c, d, e", c.body);
+      Variant message("caller's");
+      std::vector<Variant> dates;
+      EXPECT_EQ(run(c.procedure, db, user, message, dates), c.passed);
+      EXPECT_EQ(message, Variant(c.message + (user == 1 ? c.context : "")));
+      const Variant logged = gRetira_Caracteres_Especiais(Variant(c.message + c.context));
       EXPECT_EQ(db.query("SELECT USUARIO_INTERNET_ID, MSG01 || ifnull(MSG02, '') FROM LOG_MSG"),
-                (answer.logged.empty() ? Table{} : Table{{user, logged}}));
+                (c.context.empty() ? Table{} : Table{{user, logged}}));
+      if (c.body == dates_row) {
+        EXPECT_EQ(dates, (std::vector<Variant>{"2025/10/13", "2", "2025/10/11", "13/10/2025",
+                                               "20/10/2025"}));
+      }
     }
   }
 }
 
-TEST(ConsistencyLookups, DuplicateCheck) {
-  Variant number("TGHU8731457"), type("1"), request("7001"), order(501), kind("SQLSERVER");
-  const Lookup lookup{"SP_036_DUP_SOLICIT8", [&](Variant& connection, Variant& user, Variant& m) {
-                        return mConsiste_Dupl_Solicit(user, kind, connection, number, type, request,
-                                                      order, m);
-                      }};
-  const std::string sent = "EXECUTE SP_036_DUP_SOLICIT8 NULL ,'TGHU8731457','1',7001,501";
-  expect_answers(lookup,
-                 {{"SELECT 1 AS retorno WHERE 0", true, "caller's", ""},
-                  {"SELECT 0 AS retorno", true, "caller's", ""},
-                  {"SELECT '-1' AS retorno", true, "caller's", ""},
-                  {"SELECT 1 AS retorno, 'X' AS Msg_Ret", false, "X", ""},
-                  {"SELECT '0,5' AS retorno, NULL AS Msg_Ret", false, "", ""},
-                  {"SELECT 1 AS retorno", false, kContainerRequest,
-                   " - QRNMVL.mConsiste_Dupl_Solicit -(Item cannot be found in the collection "
-                   "corresponding to the requested name or ordinal. :  No Nº 3)" +
-                       sent},
-                  {"UPDATE LOG_MSG SET MSG01 = MSG01 WHERE 0", false, kContainerRequest,
-                   " - QRNMVL.mConsiste_Dupl_Solicit -(Operation is not allowed when the object "
-                   "is closed. :  No Nº 2)" +
-                       sent}},
-                 sent);
-  number = type = request = order = Variant("");
-  expect_answers(lookup, {{"SELECT 0 AS retorno", true, "caller's", ""}},
-                 "EXECUTE SP_036_DUP_SOLICIT8 NULL ,null,null,null,null");
-}
-
-TEST(ConsistencyLookups, ScheduleCheck) {
-  Variant schedule("6001"), second_key(""), request(7001), kind("SQLSERVER");
-  const Lookup lookup{"SP_036_CONSISTE_SEC_AGEND_CONT",
-                      [&](Variant& connection, Variant& user, Variant& m) {
-                        return mConsiste_SEC_Agend_Container(user, kind, connection, schedule,
-                                                             second_key, request, m);
-                      }};
-  const std::string sent = "EXECUTE SP_036_CONSISTE_SEC_AGEND_CONT 6001,null, 7001";
-  expect_answers(lookup,
-                 {{"SELECT 0 AS retorno", true, "caller's", ""},
-                  {"SELECT 2 AS retorno, 'Agendamento de outra solicitação' AS Msg_Ret", false,
-                   "Agendamento de outra solicitação", ""},
-                  {"SELECT 1 AS retorno WHERE 0", false, kContainerRequest,
-                   " - QRNMVL.mConsiste_SEC_Agend_Container -(" + std::string(kNoRow) +
-                       " :  No Nº 2)" + sent}},
-                 sent);
-  schedule = Variant(0);
-  expect_answers(lookup, {{"SELECT 0 AS retorno", true, "caller's", ""}},
-                 "EXECUTE SP_036_CONSISTE_SEC_AGEND_CONT null,null, 7001");
-}
-
-TEST(ConsistencyLookups, OrderDates) {
-  Variant kind("SQLSERVER"), order("501");
-  std::vector<Variant> dates(5, Variant("keep"));
-  const Lookup lookup{"SP_VLM_CON_DT_OS02", [&](Variant& connection, Variant& user, Variant& m) {
-                        dates.assign(5, Variant("keep"));
-                        return mConsulta_DT_OS(kind, order, dates[0], dates[1], dates[2], dates[3],
-                                               dates[4], user, connection, m);
-                      }};
-  const std::string row =
-      "SELECT '2025/10/13' AS data_emissao, 2 AS DIAS, '2025/10/11' AS DATA_PERMITIDA, "
-      "'13/10/2025' AS data_emissao_tela, '20/10/2025' AS DATA_ATUAL";
-  const std::string sent = "EXEC SP_VLM_CON_DT_OS02   501";
-  expect_answers(lookup, {{row, true, "caller's", ""}}, sent);
-  EXPECT_EQ(dates,
-            (std::vector<Variant>{"2025/10/13", "2", "2025/10/11", "13/10/2025", "20/10/2025"}));
-  expect_answers(lookup,
-                 {{"SELECT NULL AS data_emissao, NULL AS DIAS, NULL AS DATA_PERMITIDA, 20101013 "
-                   "AS data_emissao_tela, NULL AS DATA_ATUAL",
-                   true, "caller's", ""}},
-                 sent);
-  EXPECT_EQ(dates, (std::vector<Variant>{"", "0", "", "20101013", ""}));
-  expect_answers(lookup,
-                 {{row + " WHERE 0", false, "caller's", ""},
-                  {"SELECT 1 AS data_emissao, 2 AS DIAS", false, kOrder,
-                   " - QrnMvl.mConsulta_DT_OS (Item cannot be found in the collection "
-                   "corresponding to the requested name or ordinal. : 3265)   No Nº 3"}},
-                 sent);
-  for (const Variant& none : {Variant(0), Variant(""), Variant()}) {
-    order = none;
-    expect_answers(lookup, {{row, true, "caller's", ""}}, "EXEC SP_VLM_CON_DT_OS02   null");
+TEST(ConsistencyLookups, EmptyValuesAreSentAsNullAndNullsReadAsText) {
+  const std::pair<const char*, const char*> sent[] = {
+      {kDup, "EXECUTE SP_036_DUP_SOLICIT8 NULL ,null,null,null,null"},
+      {kSchedule, "EXECUTE SP_036_CONSISTE_SEC_AGEND_CONT null,null, null"},
+      {kDates, "EXEC SP_VLM_CON_DT_OS02   null"}};
+  for (const auto& [procedure, command] : sent) {
+    TestDatabase db;
+    db.redefine(procedure, "a, b, c, d, e",
+                "SELECT 0 AS retorno, NULL AS data_emissao, NULL AS DIAS, NULL AS DATA_PERMITIDA, "
+                "20251013 AS data_emissao_tela, NULL AS DATA_ATUAL");
+    Variant message("caller's");
+    std::vector<Variant> dates;
+    EXPECT_TRUE(run(procedure, db, 25, message, dates, true));
+    EXPECT_EQ(db.commands(), std::vector<std::string>{command});
+    if (procedure == kDates) {
+      EXPECT_EQ(dates, (std::vector<Variant>{"", "0", "", "20251013", ""}));
+    }
   }
 }
 

@@ -1,71 +1,49 @@
 #include <gtest/gtest.h>
 
 #include <qrnmvl/container_rules.hpp>
+#include <qrnmvl/qrnmvl.hpp>
+#include <stdexcept>
+#include <string>
 
 #include "support/test_values.hpp"
 
 namespace qrnmvl {
 namespace {
 
-struct NumberCase {
-  const char* number;
-  const char* refusal;  // nullptr: accepted
-};
-
 TEST(DefaultContainerRules, CheckTheNumberAgainstIso6346) {
-  const NumberCase cases[] = {
-      // Numbers of the demo register, and the textbook one.
-      {"TGHU8731457", nullptr},
-      {"MSCU5529040", nullptr},
-      {"HLXU2309177", nullptr},
-      {"SEGU4473905", nullptr},
-      {"CSQU3054383", nullptr},
-      // Sums whose remainder is 10: the check digit is written 0.
-      {"TGHU8731550", nullptr},
-      {"CMAU1000000", nullptr},
-      {"TGHU8731551",
-       "O dígito verificador do Nº Container TGHU8731551 não confere. "
-       "Confira o número digitado. "},
-      // The categories J and Z; then one digit typed wrong and two digits swapped.
-      {"TGHJ8731450", nullptr},
-      {"ZIMZ1000008", nullptr},
-      {"TGHU8731458",
-       "O dígito verificador do Nº Container TGHU8731458 não confere. "
-       "Confira o número digitado. "},
-      {"TGHU8713457",
-       "O dígito verificador do Nº Container TGHU8713457 não confere. "
-       "Confira o número digitado. "},
-      {"ZIMZ1000005",
-       "O dígito verificador do Nº Container ZIMZ1000005 não confere. "
-       "Confira o número digitado. "},
-      {"TGHU873145", "O Nº Container TGHU873145 deve ter 11 caracteres: 4 letras e 7 algarismos. "},
-      {"TGHU87314570",
-       "O Nº Container TGHU87314570 deve ter 11 caracteres: 4 letras e 7 algarismos. "},
-      {"", "O Nº Container  deve ter 11 caracteres: 4 letras e 7 algarismos. "},
-      {"tghu8731457",
-       "O Nº Container tghu8731457 deve começar com as 3 letras maiúsculas do "
-       "código do proprietário. "},
-      {"T6HU8731457",
-       "O Nº Container T6HU8731457 deve começar com as 3 letras maiúsculas do "
-       "código do proprietário. "},
-      {"ÇGHU8731457",
-       "O Nº Container ÇGHU8731457 deve começar com as 3 letras maiúsculas do "
-       "código do proprietário. "},
+  const std::string length = " deve ter 11 caracteres: 4 letras e 7 algarismos. ";
+  const std::string owner = " deve começar com as 3 letras maiúsculas do código do proprietário. ";
+  const std::string digits = " deve ter 7 algarismos depois das 4 letras. ";
+  const std::string check = " não confere. Confira o número digitado. ";
+  // Numbers of the demo register, the textbook one, the categories J and Z, and sums whose
+  // remainder is 10, whose check digit is written 0.
+  const char* const valid[] = {"TGHU8731457", "MSCU5529040", "SEGU4473905", "CSQU3054383",
+                               "TGHJ8731450", "ZIMZ1000008", "TGHU8731550", "CMAU1000000"};
+  // A remainder of 10 taken for a 1, a digit mistyped, two digits swapped; then malformed numbers.
+  const std::pair<const char*, std::string> refused[] = {
+      {"TGHU8731551", "O dígito verificador do Nº Container TGHU8731551" + check},
+      {"TGHU8731458", "O dígito verificador do Nº Container TGHU8731458" + check},
+      {"TGHU8713457", "O dígito verificador do Nº Container TGHU8713457" + check},
+      {"TGHU873145", "O Nº Container TGHU873145" + length},
+      {"TGHU87314570", "O Nº Container TGHU87314570" + length},
+      {"", "O Nº Container " + length},
+      {"tghu8731457", "O Nº Container tghu8731457" + owner},
+      {"T6HU8731457", "O Nº Container T6HU8731457" + owner},
+      {"ÇGHU8731457", "O Nº Container ÇGHU8731457" + owner},
       {"TGHX8731457", "A 4ª letra do Nº Container TGHX8731457 deve ser U, J ou Z. "},
-      {"TGH18731457", "A 4ª letra do Nº Container TGH18731457 deve ser U, J ou Z. "},
-      {"TGHUB731457", "O Nº Container TGHUB731457 deve ter 7 algarismos depois das 4 letras. "},
-      {"TGHU873145X", "O Nº Container TGHU873145X deve ter 7 algarismos depois das 4 letras. "},
-  };
+      {"TGHUB731457", "O Nº Container TGHUB731457" + digits},
+      {"TGHU873145X", "O Nº Container TGHU873145X" + digits}};
   auto rules = make_default_container_rules();
-  for (const NumberCase& c : cases) {
-    SCOPED_TRACE(c.number);
-    Variant user(25), kind("SQLSERVER"), connection("Provider=SQLite"), number(c.number);
+  const auto answer = [&](const char* text, const std::string& refusal) {
+    SCOPED_TRACE(text);
+    Variant user(25), kind("SQLSERVER"), connection("Provider=SQLite"), number(text);
     Variant message("before");
-    const long answer = rules->check_number(user, kind, connection, number, message);
-    EXPECT_EQ(answer == 0, c.refusal == nullptr);
-    EXPECT_EQ(message, Variant(c.refusal ? c.refusal : "before"));
-    EXPECT_EQ(number, Variant(c.number));
-  }
+    EXPECT_EQ(rules->check_number(user, kind, connection, number, message) == 0, refusal.empty());
+    EXPECT_EQ(message, Variant(refusal.empty() ? "before" : refusal));
+    EXPECT_EQ(number, Variant(text));
+  };
+  for (const char* number : valid) answer(number, "");
+  for (const auto& [number, refusal] : refused) answer(number, refusal);
 }
 
 TEST(DefaultContainerRules, AcceptEveryPropertyWithTheIndicatorN) {
@@ -75,6 +53,18 @@ TEST(DefaultContainerRules, AcceptEveryPropertyWithTheIndicatorN) {
   EXPECT_EQ(rules->check_property(user, kind, connection, request, indicator, message, record), 0);
   EXPECT_EQ(indicator, Variant("N"));
   EXPECT_EQ(message, Variant("before"));
+}
+
+TEST(DefaultContainerRules, AHostGivesItsOwnFactoryToTheComponent) {
+  const long before = QrnMvl::objects_alive();
+  {
+    QrnMvl with_rules(make_default_container_rules);
+    QrnMvl with_defaults;
+    EXPECT_EQ(QrnMvl::objects_alive(), before + 2);
+    EXPECT_THROW(QrnMvl{ContainerRulesFactory{}}, std::invalid_argument);
+    EXPECT_EQ(QrnMvl::objects_alive(), before + 2);
+  }
+  EXPECT_EQ(QrnMvl::objects_alive(), before);
 }
 
 }  // namespace
