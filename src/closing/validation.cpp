@@ -128,37 +128,32 @@ bool mConsiste_Campos(Variant& connection_text, Closing& p, ContainerRulesFactor
                            message, required))
       return false;
 
+    // A date and its hour, both required; the date comes back as yyyy/mm/dd.
+    const auto date_and_hour = [&](const char* date_label, Variant& date, const char* hour_label,
+                                   Variant& hour, Variant& day) {
+      Variant converted_hour;
+      return gConsiste_Data(Variant(date_label), date, none, none, user, message, day, required) &&
+             gConsiste_Hora(Variant(hour_label), hour, none, none, user, message, converted_hour,
+                            required);
+    };
+
     line = 4;
-    Variant start_date, start_hour, end_date, end_hour;
-    if (!gConsiste_Data(Variant("Data Início Execução"), p.invntData_Ini_Execucao, none, none, user,
-                        message, start_date, required))
-      return false;
-    if (!gConsiste_Hora(Variant("Hora Início Execução"), p.invntHora_Ini_Execucao, none, none, user,
-                        message, start_hour, required))
-      return false;
-    if (!gConsiste_Data(Variant("Data Fim Execução"), p.invntData_Fim_Execucao, none, none, user,
-                        message, end_date, required))
-      return false;
-    if (!gConsiste_Hora(Variant("Hora fim Execução"), p.invntHora_Fim_Execucao, none, none, user,
-                        message, end_hour, required))
+    Variant start_date, end_date;
+    if (!date_and_hour("Data Início Execução", p.invntData_Ini_Execucao, "Hora Início Execução",
+                       p.invntHora_Ini_Execucao, start_date) ||
+        !date_and_hour("Data Fim Execução", p.invntData_Fim_Execucao, "Hora fim Execução",
+                       p.invntHora_Fim_Execucao, end_date))
       return false;
 
     line = 5;
     // The form sends the indicator as it showed the fields: exactly "S".
     const bool terminal_fields = equals(p.invntIndic_Mostra_Campo_Terminal, "S");
-    Variant withdrawal_date, withdrawal_hour, delivery_date, delivery_hour;
+    Variant withdrawal_date, delivery_date;
     if (terminal_fields) {
-      if (!gConsiste_Data(Variant("Data Retirada"), p.invntData_Retirada, none, none, user, message,
-                          withdrawal_date, required))
-        return false;
-      if (!gConsiste_Hora(Variant("Hora Retirada"), p.invntHora_Retirada, none, none, user, message,
-                          withdrawal_hour, required))
-        return false;
-      if (!gConsiste_Data(Variant("Data Entrega"), p.invntData_Entrega, none, none, user, message,
-                          delivery_date, required))
-        return false;
-      if (!gConsiste_Hora(Variant("Hora Entrega"), p.invntHora_Entrega, none, none, user, message,
-                          delivery_hour, required))
+      if (!date_and_hour("Data Retirada", p.invntData_Retirada, "Hora Retirada",
+                         p.invntHora_Retirada, withdrawal_date) ||
+          !date_and_hour("Data Entrega", p.invntData_Entrega, "Hora Entrega", p.invntHora_Entrega,
+                         delivery_date))
         return false;
     } else {
       // Fields the form did not show are not saved, whatever they held.
