@@ -6,9 +6,10 @@
 #include <thread>
 
 #include "data/connection_text.hpp"
-#include "data/transaction.hpp"
+#include "data/odbc/driver.hpp"
 #include "data/sqlite/driver.hpp"
 #include "data/sqlite/reference.hpp"
+#include "data/transaction.hpp"
 #include "support/test_database.hpp"
 #include "support/test_values.hpp"
 
@@ -41,7 +42,7 @@ TEST(DriverRegistry, TextsWithoutTheSqliteProviderGoToOdbc) {
     });
     EXPECT_EQ(error_of([&] { open_connection(text); }).description(), "odbc got " + text);
   }
-  register_driver("odbc", {});
+  odbc::register_driver_manager();  // the built-in driver back, for the tests after this one
 }
 
 // Journal, foreign keys, synchronous level and busy timeout of a connection opened with extra
@@ -91,7 +92,6 @@ TEST(ConnectionCache, OneConnectionPerTextAndThread) {
   EXPECT_EQ(error_of([&] { first->execute("SELECT 1"); }).number(), 3704);
   const auto reopened = cached_connection(db.connection_text());
   EXPECT_EQ(reopened->state(), 1);
-
 }
 
 // A routine that reopens its text inside a write transaction sees its own
