@@ -13,6 +13,7 @@
 #include "data/connection.hpp"
 #include "data/sqlite/reference.hpp"
 #include "demo.hpp"
+#include "ping.hpp"
 
 namespace {
 
@@ -174,6 +175,9 @@ int main(int argc, char** argv) {
   demo->add_option("--db", demo_db, "Where to create the demo database (replaced if present)");
   demo->add_option("--locale", demo_locale, "Regional settings, e.g. pt_BR or en_US");
 
+  qrnmvl::tool::PingOptions ping_options;
+  auto* ping = qrnmvl::tool::add_ping_command(app, ping_options);
+
   try {
     app.parse(argc, argv);
   } catch (const CLI::CallForHelp& e) {
@@ -187,6 +191,7 @@ int main(int argc, char** argv) {
 
   try {
     if (*init) return run_init(init_db, init_demo, init_force);
+    if (*ping) return qrnmvl::tool::run_ping(ping_options, std::cout, std::cerr);
     if (*call) return run_call(operation, call_db, call_connection, call_params, call_locale);
     return run_demo(demo_db, demo_locale);
   } catch (const UsageError& e) {
