@@ -263,6 +263,22 @@ TEST(OdbcOperation, PortLookupReportsTheRefusalAndLogsIt) {
   EXPECT_EQ(commands[1].substr(0, 20), "INSERT INTO LOG_MSG ");
 }
 
+// A connection that cannot be made fails the operation, not the caller: the log row it then
+// tries to write fails the same way, silently.
+TEST(OdbcOperation, AConnectionThatCannotBeMadeIsAFailureResult) {
+  Variant user(1), connection("DSN=qrnmvl_no_such_source"), kind("SQLSERVER"), point, count, ports,
+      message, names;
+  QrnMvl component;
+  EXPECT_EQ(
+      component.gConsulta_Porto_Ponto(user, connection, kind, point, count, ports, message, names),
+      Variant(std::int16_t{10}));
+  EXPECT_EQ(message, Variant("Problema na Consulta do Porto e Agente relacionados ao Usuário. "
+                             "Contacte o Administrador do Sistema. - "
+                             "QRNMVL.gConsulta_Porto_Ponto -([unixODBC][Driver Manager]Data source "
+                             "name not found and no default driver specified (SQLSTATE IM002, "
+                             "native 0) :  No Nº 1)EXEC SP_QRN_CON_PORTO_PONTO3   1"));
+}
+
 TEST_F(Odbc, TransactionSpansCommandsOnlyWhenCommitted) {
   db.exec("CREATE TABLE t (v TEXT)");
   const auto stored = [&] { return db.query("SELECT v FROM t ORDER BY rowid"); };

@@ -108,7 +108,7 @@ TEST(CheckDatabase, NamesMatchWithoutRegardToCase) {
 
 struct ToolRun {
   int exit_code = -1;
-  std::string output;  // standard output and error together
+  std::string output;
 };
 
 class Tool : public ::testing::Test {
@@ -119,8 +119,10 @@ class Tool : public ::testing::Test {
     tool_ = tool;
   }
 
-  ToolRun run(const std::string& arguments) const {
-    const std::string command = "'" + tool_ + "' " + arguments + " 2>&1";
+  // With with_errors, the standard error joins the output; otherwise it goes where the
+  // test's own goes.
+  ToolRun run(const std::string& arguments, bool with_errors = true) const {
+    const std::string command = "'" + tool_ + "' " + arguments + (with_errors ? " 2>&1" : "");
     ToolRun result;
     FILE* pipe = ::popen(command.c_str(), "r");
     if (pipe == nullptr) return result;
