@@ -5,13 +5,11 @@
 #include <gtest/gtest.h>
 
 #include <qrnmvl/qrnmvl.hpp>
-#include <thread>
 
 #include "data/connection.hpp"
 #include "data/connection_text.hpp"
 #include "data/odbc/connection.hpp"
 #include "data/odbc/internal.hpp"
-#include "data/transaction.hpp"
 #include "routine/message_log.hpp"
 #include "support/test_database.hpp"
 #include "support/test_values.hpp"
@@ -277,41 +275,6 @@ TEST(OdbcOperation, AConnectionThatCannotBeMadeIsAFailureResult) {
                              "QRNMVL.gConsulta_Porto_Ponto -([unixODBC][Driver Manager]Data source "
                              "name not found and no default driver specified (SQLSTATE IM002, "
                              "native 0) :  No Nº 1)EXEC SP_QRN_CON_PORTO_PONTO3   1"));
-}
-
-TEST_F(Odbc, TransactionSpansCommandsOnlyWhenCommitted) {
-  db.exec("CREATE TABLE t (v TEXT)");
-  const auto stored = [&] { return db.query("SELECT v FROM t ORDER BY rowid"); };
-  try {
-    Transaction transaction(cached_connection(db.connection_text()));
-    open_rowset("INSERT INTO t VALUES ('lost')", db.connection());
-    EXPECT_EQ(open_rowset("SELECT v FROM t", db.connection()).record_count(), 1);
-    throw std::runtime_error("between begin and commit");
-  } catch (const std::runtime_error&) {
-  }
-  open_rowset("INSERT INTO t VALUES ('kept')", db.connection());
-  EXPECT_EQ(stored(), Rows{{"kept"}});
-  {
-    Transaction transaction(cached_connection(db.connection_text()));
-    open_rowset("INSERT INTO t VALUES ('committed')", db.connection());
-    transaction.commit();
-  }
-  EXPECT_EQ(stored(), (Rows{{"kept"}, {"committed"}}));
-  EXPECT_EQ(error_of([&] { connection->commit(); }).description(),
-            "No transaction is open on this connection.");
-}
-
-TEST_F(Odbc, CacheHandsEachThreadItsOwnConnection) {
-  const auto first = cached_connection(db.connection_text());
-  EXPECT_EQ(cached_connection(db.connection_text()), first);
-  std::shared_ptr<Connection> other;
-  std::thread([&] {
-    other = cached_connection(db.connection_text());
-    close_cached_connections();
-  }).join();
-  EXPECT_NE(other, first);
-  EXPECT_FALSE(other->is_open());
-  EXPECT_TRUE(first->is_open());
 }
 
 // The server dropping the connection: the failing command reports it, and the next command
