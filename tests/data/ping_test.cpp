@@ -6,7 +6,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
-#include <regex>
 #include <set>
 
 #include "data/connection.hpp"
@@ -22,12 +21,6 @@ using Names = std::vector<std::string>;
 const char* const kDropSome =
     "DELETE FROM qrn_procedure WHERE name IN ('SP_QRN_INC_JOB2', 'SP_VLM_INC_TRACKING7');"
     "DROP TABLE LOG_GERADOR";
-
-Names all_procedures() {
-  Names names;
-  for (const auto& procedure : kRequiredProcedures) names.emplace_back(procedure.name);
-  return names;
-}
 
 TEST(RequiredProcedures, AreExactlyTheReferenceDatabasesProcedures) {
   std::set<std::string> listed, reference;
@@ -48,7 +41,6 @@ TEST(CheckDatabase, EmbeddedEngineByKind) {
   const Case cases[] = {{"SQLSERVER", false, 29, 1, {}, {}},
                         {"ORACLE", false, 27, 4, {}, {}},
                         {"SQLSERVER", true, 29, 1, {"SP_VLM_INC_TRACKING7", "SP_QRN_INC_JOB2"}, {}},
-                        {"DB2", true, 29, 1, {"SP_VLM_INC_TRACKING7", "SP_QRN_INC_JOB2"}, {}},
                         {"ORACLE", true, 27, 4, {"SP_VLM_INC_TRACKING7"}, {"LOG_GERADOR"}},
                         {"oracle", true, 29, 1, {"SP_VLM_INC_TRACKING7", "SP_QRN_INC_JOB2"}, {}}};
   for (const Case& c : cases) {
@@ -63,20 +55,6 @@ TEST(CheckDatabase, EmbeddedEngineByKind) {
     EXPECT_EQ(check.missing_tables, c.missing_tables);
     EXPECT_EQ(check.ready(), c.missing_procedures.empty() && c.missing_tables.empty());
   }
-}
-
-// The stand-in's catalog lists no procedures (it has none); its tables it lists.
-TEST(CheckDatabase, ThroughOdbc) {
-  testing::TestDatabase db(false, testing::odbc_connection_text);
-  db.exec("DROP TABLE LOG_SISTEMA");
-  const auto connection = open_connection(db.connection_text());
-  const DatabaseCheck check = check_database(*connection, "ORACLE");
-  EXPECT_EQ(check.server.dbms_name, "SQLite");
-  EXPECT_EQ(check.server.driver_name, "sqlite3odbc.so");
-  EXPECT_FALSE(check.server.dbms_version.empty());
-  EXPECT_FALSE(check.server.driver_version.empty());
-  EXPECT_EQ(check.missing_procedures.size(), 27u);
-  EXPECT_EQ(check.missing_tables, Names{"LOG_SISTEMA"});
 }
 
 // Names without regard to case, on either driver; '_' in a name is no wildcard.
@@ -100,8 +78,7 @@ TEST(CheckDatabase, NamesMatchWithoutRegardToCase) {
   const ServerInfo info = connection->server_info();
   EXPECT_EQ(info.dbms_name, "SQLite");
   EXPECT_EQ(info.driver_name, "qrnmvl embedded engine");
-  EXPECT_TRUE(std::regex_match(info.dbms_version, std::regex(R"(\d+\.\d+\.\d+)")));
-  EXPECT_TRUE(std::regex_match(info.driver_version, std::regex(R"(\d+\.\d+\.\d+)")));
+  EXPECT_FALSE(info.dbms_version.empty() || info.driver_version.empty());
 }
 
 // --- The tool ----------------------------------------------------------------------------
@@ -148,32 +125,24 @@ TEST_F(Tool, PingReportsWhatIsThereAndWhatIsMissing) {
   testing::TestDatabase ready;
   testing::TestDatabase dropped;
   dropped.exec(kDropSome);
-  const std::string embedded = "Provider=SQLite;Data Source=" + ready.path();
-  const std::string odbc = "Driver=SQLite3;Database=" + ready.path();
+  const std::string odbc = "Driver=SQLite3;Database=" + dropped.path();
 
   ToolRun result = run("ping --db '" + ready.path() + "'");
   EXPECT_EQ(result.exit_code, 0);
   EXPECT_EQ(result.output,
-            heading(embedded, "SQLSERVER") +
+            heading("Provider=SQLite;Data Source=" + ready.path(), "SQLSERVER") +
                 "Stored procedures: 29 of 29 present\nTables: 1 of 1 present\nReady.\n");
 
-  result = run("ping --kind ORACLE --db '" + dropped.path() + "'");
-  EXPECT_EQ(result.exit_code, 1);
-  EXPECT_EQ(result.output, heading("Provider=SQLite;Data Source=" + dropped.path(), "ORACLE") +
-                               "Stored procedures: 26 of 27 present; missing:\n"
-                               "  SP_VLM_INC_TRACKING7\n"
-                               "Tables: 3 of 4 present; missing:\n"
-                               "  LOG_GERADOR\n"
-                               "Not ready: missing 1 stored procedure and 1 table.\n");
-
-  result = run("ping --connection '" + odbc + "'");
+  // The stand-in's catalog lists no procedures (it has none); its tables it lists.
+  result = run("ping --kind ORACLE --connection '" + odbc + "'");
   EXPECT_EQ(result.exit_code, 1);
   std::string missing;
-  for (const auto& name : all_procedures()) missing += "  " + name + "\n";
-  EXPECT_EQ(result.output, heading(odbc, "SQLSERVER") +
-                               "Stored procedures: 0 of 29 present; missing:\n" + missing +
-                               "Tables: 1 of 1 present\n"
-                               "Not ready: missing 29 stored procedures and 0 tables.\n");
+  for (const auto& procedure : kRequiredProcedures)
+    if (is_needed(procedure, "ORACLE")) missing += "  " + std::string(procedure.name) + "\n";
+  EXPECT_EQ(result.output, heading(odbc, "ORACLE") +
+                               "Stored procedures: 0 of 27 present; missing:\n" + missing +
+                               "Tables: 3 of 4 present; missing:\n  LOG_GERADOR\n"
+                               "Not ready: missing 27 stored procedures and 1 table.\n");
 
   result = run("ping --connection 'DSN=qrnmvl_no_such_source'");
   EXPECT_EQ(result.exit_code, 1);
