@@ -122,6 +122,21 @@ TEST(OdbcDecimals, WholeNumbersOfScaleZeroReadAsTheEngineReadsIntegers) {
     EXPECT_EQ(odbc::decimal_value(value, digits), expected) << value << " " << digits;
 }
 
+// A server reports several records at once, and a link failure the stand-in cannot produce.
+TEST(OdbcDiagnostics, EveryRecordDriversMessageFirstAndLostLinksTold) {
+  const odbc::Diagnostic missing{"42S02", 208, "[FreeTDS][SQL Server]Invalid object name 'T'."};
+  const odbc::Diagnostic not_prepared{"42000", 8180, "[FreeTDS][SQL Server]Not prepared."};
+  const odbc::DriverError refused({missing, not_prepared});
+  EXPECT_EQ(refused.number(), err::database);
+  EXPECT_EQ(refused.description(),
+            "[FreeTDS][SQL Server]Invalid object name 'T'. (SQLSTATE 42S02, native 208); "
+            "[FreeTDS][SQL Server]Not prepared. (SQLSTATE 42000, native 8180)");
+  EXPECT_FALSE(refused.connection_lost());
+  for (const char* state : {"08S01", "08003", "08007"})
+    EXPECT_TRUE(odbc::DriverError({missing, {state, 0, "lost"}}).connection_lost()) << state;
+  EXPECT_EQ(odbc::DriverError({}, "fallback").description(), "fallback");
+}
+
 // The binding of a prepared command's typed parameters and of EXEC literals, run on a statement
 // the stand-in accepts (it would refuse the "{ call }" around them), checked in what is stored.
 // A Currency goes as an exact decimal text, which the untyped column keeps as it came.
