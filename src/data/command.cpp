@@ -32,15 +32,17 @@ const char* data_type_name(DataType type) noexcept {
   return "unknown";
 }
 
-std::string Command::text() const {
-  std::string out = "{ call " + command_text;
-  if (!parameters_.empty()) {
+std::string call_text(std::string_view procedure, std::size_t arguments) {
+  std::string out = "{ call " + std::string(procedure);
+  if (arguments > 0) {
     out += "(";
-    for (std::size_t i = 0; i < parameters_.size(); ++i) out += i == 0 ? "?" : ", ?";
+    for (std::size_t i = 0; i < arguments; ++i) out += i == 0 ? "?" : ", ?";
     out += ")";
   }
   return out + " }";
 }
+
+std::string Command::text() const { return call_text(command_text, parameters_.size()); }
 
 RowSet Command::execute() {
   if (!connection) raise(err::object_not_set);

@@ -4,6 +4,7 @@
 #include <memory>
 #include <qrnmvl/variant.hpp>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "data/rowset.hpp"
@@ -27,6 +28,10 @@ enum class DataType : int {
   LongVarWChar = 203,
 };
 const char* data_type_name(DataType type) noexcept;  // "integer", "varchar", ...
+
+// "{ call NAME(?, ?, ...) }" with one marker per argument ("{ call NAME }" for
+// none): the form of a stored-procedure call every driver manager knows.
+std::string call_text(std::string_view procedure, std::size_t arguments);
 
 enum class Direction : int { Input = 1, Output = 2, InputOutput = 3, ReturnValue = 4 };
 

@@ -5,6 +5,7 @@
 #include "common/text.hpp"
 #include "common/values.hpp"
 #include "data/connection_text.hpp"
+#include "data/odbc/driver.hpp"
 #include "data/sqlite/driver.hpp"
 
 namespace qrnmvl::data {
@@ -36,8 +37,9 @@ std::map<std::string, DriverFactory>& registry() {
   return drivers;
 }
 
-// Done before any lookup or registration, so a driver registered by the host
-// is never replaced by a built-in one afterwards.
+// The embedded engine and the ODBC driver manager. Done before any lookup or
+// registration, so a driver registered by the host is never replaced by a
+// built-in one afterwards.
 void register_builtin_drivers() {
   static std::once_flag once;
   static thread_local bool registering = false;
@@ -45,6 +47,7 @@ void register_builtin_drivers() {
   std::call_once(once, [] {
     registering = true;
     sqlite::register_engine();
+    odbc::register_driver_manager();
     registering = false;
   });
 }

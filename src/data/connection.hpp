@@ -16,6 +16,15 @@
 
 namespace qrnmvl::data {
 
+// The database product and the driver of a connection, as they name themselves
+// (what an operator needs to see which server a text reaches).
+struct ServerInfo {
+  std::string dbms_name;
+  std::string dbms_version;
+  std::string driver_name;
+  std::string driver_version;
+};
+
 // An open connection to one database. It is also what an Object variant holds
 // when a caller passes an open connection: its default text is its connection
 // text. One connection serves one thread at a time (the per-thread cache below
@@ -44,6 +53,14 @@ class Connection : public VariantObject {
   // Does nothing when no transaction is open.
   virtual void rollback() = 0;
   virtual void close() noexcept = 0;
+
+  // What the database holds, for checking it before use (qrnmvl ping). Names
+  // match without regard to case. Error 3704 on a closed connection; errors
+  // reported by the database are Error -2147217900.
+  virtual ServerInfo server_info() = 0;
+  virtual bool has_procedure(const std::string& name) = 0;
+  // A table or a view.
+  virtual bool has_table(const std::string& name) = 0;
 
  protected:
   // Where the commands are traced (the host's choice, see trace.hpp).

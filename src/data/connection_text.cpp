@@ -3,22 +3,36 @@
 #include "common/text.hpp"
 
 namespace qrnmvl::data {
+namespace {
 
-std::map<std::string, std::string> parse_connection_text(std::string_view text) {
-  std::map<std::string, std::string> out;
+// One "key=value" segment of a connection text, and where it stands: from its
+// first character up to (not including) the ';' that ends it.
+struct Segment {
+  std::string key;  // lower case, trimmed; empty for a segment without '='
+  std::string value;
+  std::size_t begin = 0;
+  std::size_t end = 0;
+};
+
+// Calls visit(segment) for each segment, in order.
+template <class Visit>
+void scan_segments(std::string_view text, Visit visit) {
   std::size_t i = 0;
   while (i < text.size()) {
+    Segment segment;
+    segment.begin = i;
     const std::size_t equals = text.find_first_of("=;", i);
     if (equals == std::string_view::npos || text[equals] == ';') {
-      // A segment without '=' names nothing; skip it.
+      // A segment without '=' names nothing.
+      segment.end = equals == std::string_view::npos ? text.size() : equals;
       i = equals == std::string_view::npos ? text.size() : equals + 1;
+      visit(segment);
       continue;
     }
-    const std::string key = ascii::lower(ascii::trim_blanks(text.substr(i, equals - i)));
+    segment.key = ascii::lower(ascii::trim_blanks(text.substr(i, equals - i)));
     i = equals + 1;
     while (i < text.size() && ascii::is_blank(text[i])) ++i;
 
-    std::string value;
     const char open = i < text.size() ? text[i] : '\0';
     if (open == '"' || open == '\'' || open == '{') {
       // Quoted and braced values may hold ';'. The closing mark is escaped by
@@ -28,26 +42,46 @@ std::map<std::string, std::string> parse_connection_text(std::string_view text) 
       while (i < text.size()) {
         if (text[i] == close) {
           if (i + 1 < text.size() && text[i + 1] == close) {
-            value += close;
+            segment.value += close;
             i += 2;
             continue;
           }
           ++i;
           break;
         }
-        value += text[i++];
+        segment.value += text[i++];
       }
       // Whatever stands between the closing mark and the next ';' is ignored.
       const std::size_t semicolon = text.find(';', i);
-      i = semicolon == std::string_view::npos ? text.size() : semicolon + 1;
+      segment.end = semicolon == std::string_view::npos ? text.size() : semicolon;
     } else {
       const std::size_t semicolon = text.find(';', i);
-      const std::size_t end = semicolon == std::string_view::npos ? text.size() : semicolon;
-      value = std::string(ascii::trim_blanks(text.substr(i, end - i)));
-      i = semicolon == std::string_view::npos ? text.size() : semicolon + 1;
+      segment.end = semicolon == std::string_view::npos ? text.size() : semicolon;
+      segment.value = std::string(ascii::trim_blanks(text.substr(i, segment.end - i)));
     }
-    if (!key.empty()) out[key] = std::move(value);
+    i = segment.end == text.size() ? text.size() : segment.end + 1;
+    visit(segment);
   }
+}
+
+}  // namespace
+
+std::map<std::string, std::string> parse_connection_text(std::string_view text) {
+  std::map<std::string, std::string> out;
+  scan_segments(text, [&](Segment& segment) {
+    if (!segment.key.empty()) out[segment.key] = std::move(segment.value);
+  });
+  return out;
+}
+
+std::string without_connection_key(std::string_view text, std::string_view key) {
+  std::string out;
+  scan_segments(text, [&](const Segment& segment) {
+    const std::string_view written = text.substr(segment.begin, segment.end - segment.begin);
+    if (ascii::same_name(segment.key, key) || ascii::trim_blanks(written).empty()) return;
+    if (!out.empty()) out += ';';
+    out += written;
+  });
   return out;
 }
 

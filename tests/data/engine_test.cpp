@@ -17,22 +17,7 @@ class Engine : public ::testing::Test {
   }
   RowSet run(const std::string& text) { return connection->execute(text); }
   Variant scalar(const std::string& text) { return run(text).rows().at(0).at(0); }
-  // What a command answers: "closed", or the column names, "=" and the rows in JSON; for the
-  // database Error it raises, the description.
-  std::string answer(const std::string& text) {
-    try {
-      const RowSet rows = run(text);
-      if (!rows.is_open()) return "closed";
-      std::string columns;
-      for (const auto& name : rows.columns()) columns += (columns.empty() ? "" : ",") + name;
-      nlohmann::json values = nlohmann::json::array();
-      for (const auto& row : rows.rows()) values.push_back(to_json(Variant(row)));
-      return columns + "=" + values.dump();
-    } catch (const Error& error) {
-      EXPECT_EQ(error.number(), err::database);
-      return error.description();
-    }
-  }
+  std::string answer(const std::string& text) { return testing::answer_text(*connection, text); }
 
   testing::TestDatabase db;
   std::shared_ptr<Connection> connection = open_connection(db.connection_text());

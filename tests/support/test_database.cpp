@@ -1,5 +1,6 @@
 #include "support/test_database.hpp"
 
+#include <gtest/gtest.h>
 #include <sqlite3.h>
 
 #include <cstdlib>
@@ -9,6 +10,7 @@
 #include <memory>
 #include <system_error>
 
+#include "common/json_value.hpp"
 #include "data/connection.hpp"
 #include "data/sqlite/reference.hpp"
 
@@ -59,6 +61,20 @@ Variant column_value(sqlite3_stmt* statement, int column) {
 std::string embedded_connection_text(const std::string& database_path,
                                      const std::string& trace_path) {
   return "Provider=SQLite;Data Source=" + database_path + ";Trace=" + trace_path;
+}
+
+std::string odbc_connection_text(const std::string& database_path, const std::string& trace_path) {
+  return "Driver=SQLite3;Database=" + database_path + ";Trace=" + trace_path;
+}
+
+std::string odbc_dsn_connection_text(const std::string& database_path,
+                                     const std::string& trace_path) {
+  const std::string ini =
+      (std::filesystem::path(database_path).parent_path() / "odbc.ini").string();
+  std::ofstream(ini) << "[" << kTestDataSource << "]\nDriver=SQLite3\nDatabase=" << database_path
+                     << "\n";
+  ::setenv("ODBCINI", ini.c_str(), 1);
+  return std::string("DSN=") + kTestDataSource + ";Trace=" + trace_path;
 }
 
 TestDatabase::TestDatabase(bool with_demo, const ConnectionTextFor& text_for) {
@@ -128,6 +144,21 @@ std::vector<std::string> TestDatabase::commands() const {
 void TestDatabase::clear_trace() const {
   std::error_code ignored;
   std::filesystem::remove(trace_path_, ignored);
+}
+
+std::string answer_text(data::Connection& connection, const std::string& command_text) {
+  try {
+    const data::RowSet rows = connection.execute(command_text);
+    if (!rows.is_open()) return "closed";
+    std::string columns;
+    for (const auto& name : rows.columns()) columns += (columns.empty() ? "" : ",") + name;
+    nlohmann::json values = nlohmann::json::array();
+    for (const auto& row : rows.rows()) values.push_back(to_json(Variant(row)));
+    return columns + "=" + values.dump();
+  } catch (const Error& error) {
+    EXPECT_EQ(error.number(), err::database) << command_text;
+    return error.description();
+  }
 }
 
 LocaleScope::LocaleScope(const char* locale_name) : saved_(regional_settings()) {

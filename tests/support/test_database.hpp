@@ -8,6 +8,10 @@
 #include <string>
 #include <vector>
 
+namespace qrnmvl::data {
+class Connection;
+}
+
 namespace qrnmvl::testing {
 
 // The connection text a test's component uses for the database file and the
@@ -17,6 +21,17 @@ using ConnectionTextFor =
     std::function<std::string(const std::string& database_path, const std::string& trace_path)>;
 // "Provider=SQLite;Data Source=<database>;Trace=<trace>"
 std::string embedded_connection_text(const std::string& database_path,
+                                     const std::string& trace_path);
+
+// The same file through the SQLite ODBC driver that scripts/setup registers with
+// unixODBC as "SQLite3": "Driver=SQLite3;Database=<database>;Trace=<trace>".
+std::string odbc_connection_text(const std::string& database_path, const std::string& trace_path);
+// The name of the data source odbc_dsn_connection_text writes.
+inline constexpr const char* kTestDataSource = "qrnmvl_test";
+// "DSN=qrnmvl_test;Trace=<trace>", after writing the data source (the SQLite3
+// driver on the database file) to an odbc.ini beside the database and pointing
+// ODBCINI at it for the rest of the process: system files are never touched.
+std::string odbc_dsn_connection_text(const std::string& database_path,
                                      const std::string& trace_path);
 
 // What a test sets up or looks at goes to the file directly, never through the
@@ -54,6 +69,11 @@ class TestDatabase {
   std::string trace_path_;
   std::string connection_text_;
 };
+
+// What a command answers on a connection, in one text a table of cases can
+// hold: "closed", or the column names joined by ",", "=" and the rows in JSON;
+// for the database Error it raises (-2147217900), its description.
+std::string answer_text(data::Connection& connection, const std::string& command_text);
 
 // Sets the regional settings for the life of the object and restores them after.
 class LocaleScope {

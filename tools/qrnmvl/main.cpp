@@ -13,6 +13,7 @@
 #include "data/connection.hpp"
 #include "data/sqlite/reference.hpp"
 #include "demo.hpp"
+#include "ping.hpp"
 #include "serve.hpp"
 
 namespace {
@@ -200,6 +201,8 @@ int main(int argc, char** argv) {
   serve->add_option("--access-log", serve_options.access_log,
                     "File for the JSON access log (default: standard error)");
   serve->add_option("--locale", serve_locale, "Regional settings, e.g. pt_BR or en_US");
+  qrnmvl::tool::PingOptions ping_options;
+  auto* ping = qrnmvl::tool::add_ping_command(app, ping_options);
 
   try {
     app.parse(argc, argv);
@@ -214,6 +217,7 @@ int main(int argc, char** argv) {
 
   try {
     if (*init) return run_init(init_db, init_demo, init_force);
+    if (*ping) return qrnmvl::tool::run_ping(ping_options, std::cout, std::cerr);
     if (*call) return run_call(operation, call_db, call_connection, call_params, call_locale);
     if (*serve) {
       apply_locale(serve_locale);

@@ -279,4 +279,35 @@ RowSet SqliteConnection::run_statement(const std::string& command_text) {
   return std::move(answer).row_set();
 }
 
+// --- What the database holds ------------------------------------------------------
+
+ServerInfo SqliteConnection::server_info() {
+  const std::lock_guard lock(mutex_);
+  require_open();
+  return {"SQLite", sqlite3_libversion(), "qrnmvl embedded engine", QRNMVL_VERSION};
+}
+
+bool SqliteConnection::answers_a_row(const char* sql, const std::string& argument) {
+  const std::lock_guard lock(mutex_);
+  require_open();
+  const Statement statement = prepare(sql);
+  sqlite3_bind_text(statement.get(), 1, argument.data(), static_cast<int>(argument.size()),
+                    SQLITE_TRANSIENT);
+  const int rc = sqlite3_step(statement.get());
+  if (rc != SQLITE_ROW && rc != SQLITE_DONE) raise_sqlite(db_);
+  return rc == SQLITE_ROW;
+}
+
+bool SqliteConnection::has_procedure(const std::string& name) {
+  // A database without the catalog holds no procedures at all.
+  return has_table("qrn_procedure") &&
+         answers_a_row("SELECT 1 FROM qrn_procedure WHERE name = ?1", name);
+}
+
+bool SqliteConnection::has_table(const std::string& name) {
+  return answers_a_row(
+      "SELECT 1 FROM sqlite_master WHERE type IN ('table', 'view') AND name = ?1 COLLATE NOCASE",
+      name);
+}
+
 }  // namespace qrnmvl::data::sqlite

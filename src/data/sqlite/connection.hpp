@@ -39,6 +39,9 @@ class SqliteConnection final : public Connection {
   void commit() override;
   void rollback() override;
   void close() noexcept override;
+  ServerInfo server_info() override;
+  bool has_procedure(const std::string& name) override;
+  bool has_table(const std::string& name) override;
 
  protected:
   RowSet run_procedure(const ExecCall& call) override;
@@ -54,6 +57,7 @@ class SqliteConnection final : public Connection {
                       const std::vector<Variant>& arguments) const;
   PreparedBody* prepared_body(const std::string& body);
   RowSet call_procedure(const std::string& name, const std::vector<Variant>& arguments);
+  bool answers_a_row(const char* sql, const std::string& argument);
 
   const std::string text_;
   mutable std::mutex mutex_;

@@ -1,0 +1,240 @@
+#include "data/odbc/connection.hpp"
+
+#include <algorithm>
+#include <limits>
+
+#include "common/text.hpp"
+
+namespace qrnmvl::data::odbc {
+namespace {
+
+// A procedure name goes into the call text itself, so it may hold nothing but
+// the characters of a name (an owner may come before it with a '.').
+void require_plain_name(std::string_view name) {
+  const bool plain = !name.empty() && std::all_of(name.begin(), name.end(), [](char c) {
+    const auto byte = static_cast<unsigned char>(c);
+    return byte >= 0x80 || ascii::is_digit(c) ||
+           (ascii::lower(c) >= 'a' && ascii::lower(c) <= 'z') || c == '_' || c == '.' || c == '@' ||
+           c == '#' || c == '$';
+  });
+  if (!plain)
+    throw Error(err::database, "Invalid stored procedure name '" + std::string(name) + "'.");
+}
+
+SQLCHAR* sql_text(const std::string& text) {
+  return reinterpret_cast<SQLCHAR*>(const_cast<char*>(text.c_str()));
+}
+
+// A catalog name as the catalog lists it: SQL Server adds the procedure's
+// group number (";1").
+std::string_view listed_name(const Variant& value) {
+  if (!value.is_string()) return {};
+  std::string_view name = value.as_string();
+  return name.substr(0, name.find(';'));
+}
+
+}  // namespace
+
+OdbcConnection::OdbcConnection(std::string text, const std::string& driver_text, Trace trace)
+    : text_(std::move(text)), environment_(SQL_NULL_HANDLE) {
+  check(SQLSetEnvAttr(environment_.get(), SQL_ATTR_ODBC_VERSION,
+                      reinterpret_cast<SQLPOINTER>(static_cast<SQLULEN>(SQL_OV_ODBC3)), 0),
+        SQL_HANDLE_ENV, environment_.get());
+  ConnectionHandle connection(environment_.get());
+  if (driver_text.size() > static_cast<std::size_t>(std::numeric_limits<SQLSMALLINT>::max()))
+    throw Error(err::database, "The connection text is too long.");
+  const SQLRETURN rc = SQLDriverConnect(connection.get(), nullptr, sql_text(driver_text),
+                                        static_cast<SQLSMALLINT>(driver_text.size()), nullptr, 0,
+                                        nullptr, SQL_DRIVER_NOPROMPT);
+  if (!SQL_SUCCEEDED(rc))
+    raise_odbc(SQL_HANDLE_DBC, connection.get(), "The driver manager refused the connection text.");
+  connection_ = std::move(connection);
+  set_trace(std::move(trace));
+}
+
+OdbcConnection::~OdbcConnection() { close(); }
+
+bool OdbcConnection::is_open() const noexcept {
+  const std::lock_guard lock(mutex_);
+  return static_cast<bool>(connection_);
+}
+
+void OdbcConnection::require_open() const {
+  if (!connection_) raise(err::object_closed);
+}
+
+bool OdbcConnection::connection_dead() const noexcept {
+  SQLUINTEGER dead = SQL_CD_FALSE;
+  const SQLRETURN rc =
+      SQLGetConnectAttr(connection_.get(), SQL_ATTR_CONNECTION_DEAD, &dead, 0, nullptr);
+  return SQL_SUCCEEDED(rc) && dead == SQL_CD_TRUE;
+}
+
+template <class Action>
+auto OdbcConnection::on_link(Action action) -> decltype(action()) {
+  try {
+    return action();
+  } catch (const DriverError& error) {
+    if (error.connection_lost() || connection_dead()) disconnect();
+    throw;
+  }
+}
+
+void OdbcConnection::disconnect() noexcept {
+  if (!connection_) return;
+  // Whatever the server still holds of an open transaction is rolled back by
+  // the server when the session ends; these calls may fail on a lost link.
+  if (in_transaction_) SQLEndTran(SQL_HANDLE_DBC, connection_.get(), SQL_ROLLBACK);
+  SQLDisconnect(connection_.get());
+  connection_.reset();
+  environment_.reset();
+  in_transaction_ = false;
+}
+
+void OdbcConnection::close() noexcept {
+  const std::lock_guard lock(mutex_);
+  disconnect();
+}
+
+RowSet OdbcConnection::run(const std::string& text, std::vector<BoundValue> values) {
+  return on_link([&] {
+    StatementHandle statement(connection_.get());
+    return run_bound(statement.get(), text, values);
+  });
+}
+
+RowSet OdbcConnection::run_procedure(const ExecCall& call) {
+  std::vector<BoundValue> values;
+  values.reserve(call.arguments.size());
+  for (const auto& argument : call.arguments) values.push_back(literal_value(argument));
+  const std::lock_guard lock(mutex_);
+  require_open();
+  return run(call_text(call.procedure, values.size()), std::move(values));
+}
+
+RowSet OdbcConnection::run_prepared(const std::string& procedure,
+                                    const std::vector<Parameter>& parameters) {
+  require_plain_name(procedure);
+  std::vector<BoundValue> values;
+  values.reserve(parameters.size());
+  for (const auto& parameter : parameters) values.push_back(typed_value(parameter));
+  const std::lock_guard lock(mutex_);
+  require_open();
+  return run(call_text(procedure, values.size()), std::move(values));
+}
+
+RowSet OdbcConnection::run_statement(const std::string& statement) {
+  const std::lock_guard lock(mutex_);
+  require_open();
+  return run(statement, {});
+}
+
+// --- Transactions --------------------------------------------------------------------
+
+void OdbcConnection::set_autocommit(bool on) {
+  check(SQLSetConnectAttr(connection_.get(), SQL_ATTR_AUTOCOMMIT,
+                          reinterpret_cast<SQLPOINTER>(
+                              static_cast<SQLULEN>(on ? SQL_AUTOCOMMIT_ON : SQL_AUTOCOMMIT_OFF)),
+                          SQL_IS_UINTEGER),
+        SQL_HANDLE_DBC, connection_.get());
+}
+
+void OdbcConnection::begin() {
+  const std::lock_guard lock(mutex_);
+  require_open();
+  if (in_transaction_)
+    throw Error(err::database, "A transaction is already open on this connection.");
+  on_link([&] { set_autocommit(false); });
+  in_transaction_ = true;
+}
+
+void OdbcConnection::commit() {
+  const std::lock_guard lock(mutex_);
+  require_open();
+  if (!in_transaction_) throw Error(err::database, "No transaction is open on this connection.");
+  on_link([&] {
+    check(SQLEndTran(SQL_HANDLE_DBC, connection_.get(), SQL_COMMIT), SQL_HANDLE_DBC,
+          connection_.get());
+    in_transaction_ = false;
+    set_autocommit(true);
+  });
+}
+
+void OdbcConnection::rollback() {
+  const std::lock_guard lock(mutex_);
+  require_open();
+  if (!in_transaction_) return;
+  on_link([&] {
+    check(SQLEndTran(SQL_HANDLE_DBC, connection_.get(), SQL_ROLLBACK), SQL_HANDLE_DBC,
+          connection_.get());
+    in_transaction_ = false;
+    set_autocommit(true);
+  });
+}
+
+// --- What the database holds ---------------------------------------------------------
+
+std::string OdbcConnection::info_text(SQLUSMALLINT info) const {
+  std::vector<char> value(256);
+  SQLSMALLINT length = 0;
+  for (;;) {
+    check(SQLGetInfo(connection_.get(), info, value.data(), static_cast<SQLSMALLINT>(value.size()),
+                     &length),
+          SQL_HANDLE_DBC, connection_.get());
+    if (static_cast<std::size_t>(length) < value.size()) break;
+    value.resize(static_cast<std::size_t>(length) + 1);
+  }
+  return std::string(value.data(), static_cast<std::size_t>(std::max<SQLSMALLINT>(length, 0)));
+}
+
+ServerInfo OdbcConnection::server_info() {
+  const std::lock_guard lock(mutex_);
+  require_open();
+  return on_link([&] {
+    return ServerInfo{info_text(SQL_DBMS_NAME), info_text(SQL_DBMS_VER), info_text(SQL_DRIVER_NAME),
+                      info_text(SQL_DRIVER_VER)};
+  });
+}
+
+template <class List>
+bool OdbcConnection::catalog_lists(const std::string& name, SQLUSMALLINT name_column, List list) {
+  const std::lock_guard lock(mutex_);
+  require_open();
+  if (name.size() > static_cast<std::size_t>(std::numeric_limits<SQLSMALLINT>::max())) return false;
+  std::vector<std::string> patterns{name};
+  for (const std::string& other : {ascii::upper(name), ascii::lower(name)})
+    if (std::find(patterns.begin(), patterns.end(), other) == patterns.end())
+      patterns.push_back(other);
+  // The name is a search pattern, where '_' stands for any character: each
+  // listed name is compared whole.
+  return on_link([&] {
+    for (const std::string& pattern : patterns) {
+      StatementHandle statement(connection_.get());
+      check(list(statement.get(), sql_text(pattern), static_cast<SQLSMALLINT>(pattern.size())),
+            SQL_HANDLE_STMT, statement.get());
+      const RowSet listed = read_answer(statement.get());
+      if (!listed.is_open()) continue;
+      for (const auto& row : listed.rows())
+        if (row.size() >= name_column && ascii::same_name(listed_name(row[name_column - 1]), name))
+          return true;
+    }
+    return false;
+  });
+}
+
+bool OdbcConnection::has_procedure(const std::string& name) {
+  // PROCEDURE_NAME is the third column of SQLProcedures.
+  return catalog_lists(name, 3, [](SQLHSTMT statement, SQLCHAR* pattern, SQLSMALLINT length) {
+    return SQLProcedures(statement, nullptr, 0, nullptr, 0, pattern, length);
+  });
+}
+
+bool OdbcConnection::has_table(const std::string& name) {
+  // TABLE_NAME is the third column of SQLTables; every table type counts, so a
+  // synonym or view the application reaches its table through does too.
+  return catalog_lists(name, 3, [](SQLHSTMT statement, SQLCHAR* pattern, SQLSMALLINT length) {
+    return SQLTables(statement, nullptr, 0, nullptr, 0, pattern, length, nullptr, 0);
+  });
+}
+
+}  // namespace qrnmvl::data::odbc
