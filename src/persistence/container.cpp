@@ -5,8 +5,8 @@
 #include "common/helpers.hpp"
 #include "common/values.hpp"
 #include "data/connection.hpp"
-#include "persistence/answer.hpp"
 #include "persistence/persistence.hpp"
+#include "persistence/shared.hpp"
 #include "routine/frame.hpp"
 
 namespace qrnmvl::persistence {
@@ -65,8 +65,6 @@ bool mConsulta_Campos_CONTAINER_ID(Variant& invntConecta_db, Variant& invntUsuar
                                    Variant& outvntMsg_Ret) noexcept {
   int line = 0;
   std::string strsq;
-  const FailureTarget target{invntBase_dados, invntConecta_db, invntUsuario_internet_id,
-                             outvntMsg_Ret};
 
   auto body = [&] {
     line = 1;
@@ -80,12 +78,9 @@ bool mConsulta_Campos_CONTAINER_ID(Variant& invntConecta_db, Variant& invntUsuar
     return true;
   };
 
-  auto context = [&](const Error& error) {
-    return numbered_context(" - QrnMvl.mConsulta_Campos_CONTAINER_ID (", error, line) +
-           "strsq: " + strsq;
-  };
-
-  return run_guarded(target, kUnavailable, body, context);
+  return run_guarded_with_command(
+      {invntBase_dados, invntConecta_db, invntUsuario_internet_id, outvntMsg_Ret}, kUnavailable,
+      " - QrnMvl.mConsulta_Campos_CONTAINER_ID (", line, strsq, body);
 }
 
 bool mConsulta_Campos_vENDERECO_PESSOA(Variant& invntConecta_db, Variant& invntUsuario_internet_id,
@@ -96,8 +91,6 @@ bool mConsulta_Campos_vENDERECO_PESSOA(Variant& invntConecta_db, Variant& invntU
                                        Variant& outvntMsg_Ret) noexcept {
   int line = 0;
   std::string strsq;
-  const FailureTarget target{invntBase_dados, invntConecta_db, invntUsuario_internet_id,
-                             outvntMsg_Ret};
 
   // A refused creation leaves the message to the closing's row decoration.
   auto body = [&] {
@@ -121,12 +114,9 @@ bool mConsulta_Campos_vENDERECO_PESSOA(Variant& invntConecta_db, Variant& invntU
     return true;
   };
 
-  auto context = [&](const Error& error) {
-    return numbered_context(" - QrnMvl.mConsulta_Campos_vENDERECO_PESSOA (", error, line) +
-           "strsq: " + strsq;
-  };
-
-  return run_guarded(target, kUnavailable, body, context);
+  return run_guarded_with_command(
+      {invntBase_dados, invntConecta_db, invntUsuario_internet_id, outvntMsg_Ret}, kUnavailable,
+      " - QrnMvl.mConsulta_Campos_vENDERECO_PESSOA (", line, strsq, body);
 }
 
 bool mAltera_Tipo_Container(Variant& /*invntBase_dados*/, Variant& invntContainer_id,

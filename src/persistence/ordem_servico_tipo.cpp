@@ -4,8 +4,8 @@
 #include "common/helpers.hpp"
 #include "common/values.hpp"
 #include "data/connection.hpp"
-#include "persistence/answer.hpp"
 #include "persistence/persistence.hpp"
+#include "persistence/shared.hpp"
 #include "routine/frame.hpp"
 
 namespace qrnmvl::persistence {
@@ -29,8 +29,6 @@ bool mAltera_Campos_ORDEM_SERVICO_TIPO(
     Variant& invntnum_documento) noexcept {
   int line = 0;
   std::string strsq;
-  const FailureTarget target{invntBase_dados, invntConecta_db, invntUsuario_internet_id,
-                             outvntMsg_Ret};
 
   // The refusals below reach the user only through the closing stopping:
   // they write neither the message nor the log.
@@ -60,13 +58,10 @@ bool mAltera_Campos_ORDEM_SERVICO_TIPO(
     return accepted;
   };
 
-  auto context = [&](const Error& error) {
-    return numbered_context(" - QrnMvl.mAltera_Campos_ORDEM_SERVICO_TIPO (", error, line) +
-           "strsq: " + strsq;
-  };
-
-  return run_guarded(target, "Acesso ao Fechamento da OS não disponível. Favor tentar mais tarde.",
-                     body, context);
+  return run_guarded_with_command(
+      {invntBase_dados, invntConecta_db, invntUsuario_internet_id, outvntMsg_Ret},
+      "Acesso ao Fechamento da OS não disponível. Favor tentar mais tarde.",
+      " - QrnMvl.mAltera_Campos_ORDEM_SERVICO_TIPO (", line, strsq, body);
 }
 
 }  // namespace qrnmvl::persistence

@@ -8,8 +8,8 @@
 #include "common/helpers.hpp"
 #include "common/values.hpp"
 #include "data/connection.hpp"
-#include "persistence/answer.hpp"
 #include "persistence/persistence.hpp"
+#include "persistence/shared.hpp"
 #include "routine/frame.hpp"
 
 namespace qrnmvl::persistence {
@@ -79,8 +79,6 @@ bool mGrava_Campos_SOLICIT_EMBARQUE_CONTAINER(
     Variant& outvntMsg_Ret) noexcept {
   int line = 0;
   std::string strsq;  // the call as a text, for the failure context only
-  const FailureTarget target{invntBase_dados, invntConecta_db, invntUsuario_internet_id,
-                             outvntMsg_Ret};
 
   // The refusals below reach the user only through the closing's row
   // decoration: they write neither the message nor the log.
@@ -113,29 +111,22 @@ bool mGrava_Campos_SOLICIT_EMBARQUE_CONTAINER(
     data::RowSet rs;
     if (connection->is_open()) {
       using data::DataType;
-      constexpr auto in = data::Direction::Input;
-      data::Command command;
-      command.connection = connection;
-      command.command_text = "SP_VLM_GRA_SOL_CONT_OS_FECHA5";
-      command.append(
-          {"Ordem_Servico_ID", DataType::Integer, in, 0, gValor_Padrao(invntOrdem_Servico_ID)});
-      command.append(
-          {"Agend_Container_ID", DataType::Integer, in, 0, gValor_Padrao(invntAgend_Container_ID)});
-      command.append({"Observ", DataType::VarChar, in, 300, gValor_Padrao(invntObserv)});
-      command.append({"Solicit_Embarque_Container_ID", DataType::Integer, in, 0,
-                      gValor_Padrao(invntSolicit_Embarque_Container_ID)});
-      command.append({"container_id", DataType::Integer, in, 0, gValor_Padrao(invntContainer_id)});
-      command.append({"num_lacre_cia_maritima", DataType::VarChar, in, 20,
-                      gValor_Padrao(invntNum_Lacre_Cia_Maritima)});
-      command.append({"num_lacre_receita_federal", DataType::VarChar, in, 20,
-                      gValor_Padrao(invntNum_Lacre_Receita_Federal)});
-      command.append({"num_lacre_min_saude", DataType::VarChar, in, 20,
-                      gValor_Padrao(invntNum_Lacre_Min_Saude)});
-      command.append({"Tara", DataType::Currency, in, 0, gValor_Padrao(invntTara)});
-      command.append({"Peso", DataType::Currency, in, 0, gValor_Padrao(invntPeso)});
-      command.append({"ValorNF", DataType::Currency, in, 0, gValor_Padrao(invntValorNF)});
-      command.append({"Usuario_internet_id", DataType::Integer, in, 0,
-                      gValor_Padrao(invntUsuario_internet_id)});
+      data::Command command = procedure_command(connection, "SP_VLM_GRA_SOL_CONT_OS_FECHA5");
+      append_input(command, "Ordem_Servico_ID", DataType::Integer, 0, invntOrdem_Servico_ID);
+      append_input(command, "Agend_Container_ID", DataType::Integer, 0, invntAgend_Container_ID);
+      append_input(command, "Observ", DataType::VarChar, 300, invntObserv);
+      append_input(command, "Solicit_Embarque_Container_ID", DataType::Integer, 0,
+                   invntSolicit_Embarque_Container_ID);
+      append_input(command, "container_id", DataType::Integer, 0, invntContainer_id);
+      append_input(command, "num_lacre_cia_maritima", DataType::VarChar, 20,
+                   invntNum_Lacre_Cia_Maritima);
+      append_input(command, "num_lacre_receita_federal", DataType::VarChar, 20,
+                   invntNum_Lacre_Receita_Federal);
+      append_input(command, "num_lacre_min_saude", DataType::VarChar, 20, invntNum_Lacre_Min_Saude);
+      append_input(command, "Tara", DataType::Currency, 0, invntTara);
+      append_input(command, "Peso", DataType::Currency, 0, invntPeso);
+      append_input(command, "ValorNF", DataType::Currency, 0, invntValorNF);
+      append_input(command, "Usuario_internet_id", DataType::Integer, 0, invntUsuario_internet_id);
       rs = command.execute();
     }
 
@@ -163,13 +154,10 @@ bool mGrava_Campos_SOLICIT_EMBARQUE_CONTAINER(
     return true;
   };
 
-  auto context = [&](const Error& error) {
-    return numbered_context(" - QrnMvl.mGrava_Campos_SOLICIT_EMBARQUE_CONTAINER (", error, line) +
-           "strsq: " + strsq;
-  };
-
-  return run_guarded(target, "Acesso ao Fechamento da OS não disponível. Favor tentar mais tarde.",
-                     body, context);
+  return run_guarded_with_command(
+      {invntBase_dados, invntConecta_db, invntUsuario_internet_id, outvntMsg_Ret},
+      "Acesso ao Fechamento da OS não disponível. Favor tentar mais tarde.",
+      " - QrnMvl.mGrava_Campos_SOLICIT_EMBARQUE_CONTAINER (", line, strsq, body);
 }
 
 bool mGrava_Obs_Agend_CONTAINER(Variant& invntConecta_db, Variant& invntUsuario_internet_id,

@@ -8,8 +8,8 @@
 #include "common/helpers.hpp"
 #include "common/values.hpp"
 #include "data/connection.hpp"
-#include "persistence/answer.hpp"
 #include "persistence/persistence.hpp"
+#include "persistence/shared.hpp"
 #include "routine/frame.hpp"
 
 namespace qrnmvl::persistence {
@@ -91,6 +91,14 @@ bool mAltera_Tab_Tipo_Container_ID_OSAC(Variant& invntUsuario_internet_id, Varia
   const FailureTarget target{invntBase_dados, invntConecta_db, invntUsuario_internet_id,
                              outvntMsg_Ret};
   constexpr std::string_view opening = " - QRNMVL.mAltera_Tab_Tipo_Container_ID_OSAC -(";
+  constexpr std::string_view kProblem =
+      "Problema no Fechamento da Ordem de Serviço. Contacte o Administrador do Sistema.";
+
+  // The procedure's refusals are reported like failures, with the command's text.
+  auto refuse = [&](std::string_view message, std::string_view what) {
+    report_failure(target, message, std::string(opening) + std::string(what) + ")" + log_text);
+    return false;
+  };
 
   auto body = [&] {
     line = 2;
@@ -105,48 +113,31 @@ bool mAltera_Tab_Tipo_Container_ID_OSAC(Variant& invntUsuario_internet_id, Varia
     data::RowSet rs;
     if (connection->is_open()) {
       using data::DataType;
-      constexpr auto in = data::Direction::Input;
-      data::Command command;
-      command.connection = connection;
-      command.command_text = "SP_036_ALT_CONTAINER_OSAC3";
-      command.append(
-          {"Ordem_Servico_ID", DataType::Integer, in, 0, gValor_Padrao(invntOrdem_Servico_ID)});
-      command.append(
-          {"Agend_Container_ID", DataType::Integer, in, 0, gValor_Padrao(invntAgend_Container_ID)});
-      command.append({"Tab_Tipo_Container_ID", DataType::Integer, in, 0,
-                      gValor_Padrao(invntTab_Tipo_Container_ID)});
-      command.append({"Usuario_internet_id", DataType::Integer, in, 0,
-                      gValor_Padrao(invntUsuario_internet_id)});
+      data::Command command = procedure_command(connection, "SP_036_ALT_CONTAINER_OSAC3");
+      append_input(command, "Ordem_Servico_ID", DataType::Integer, 0, invntOrdem_Servico_ID);
+      append_input(command, "Agend_Container_ID", DataType::Integer, 0, invntAgend_Container_ID);
+      append_input(command, "Tab_Tipo_Container_ID", DataType::Integer, 0,
+                   invntTab_Tipo_Container_ID);
+      append_input(command, "Usuario_internet_id", DataType::Integer, 0, invntUsuario_internet_id);
       log_text = mGetCommandText(&command);
       rs = command.execute();
     }
 
     line = 5;
-    if (!rs.is_open()) {
-      report_failure(target,
-                     "Problema no Fechamento da Ordem de Serviço. Contacte o Administrador do "
-                     "Sistema.",
-                     std::string(opening) + " State = 0 )" + log_text);
-      return false;
-    }
+    if (!rs.is_open()) return refuse(kProblem, " State = 0 ");
 
     line = 6;
     if (rs.eof()) {
       rs.close();
-      report_failure(target,
-                     "Problema no Fechamento da Ordem de Serviço. Contacte o Administrador do "
-                     "Sistema.",
-                     std::string(opening) + "Fim de Arquivo )" + log_text);
-      return false;
+      return refuse(kProblem, "Fim de Arquivo ");
     }
 
     line = 7;
     if (!retorno_zero(rs)) {
       const Variant reason = gTrata_Nulo(rs.field("msg_ret"));
       rs.close();
-      report_failure(target, "Problema no Fechamento da Ordem de Serviço - " + to_text(reason),
-                     std::string(opening) + " Retorno <> 0 )" + log_text);
-      return false;
+      return refuse("Problema no Fechamento da Ordem de Serviço - " + to_text(reason),
+                    " Retorno <> 0 ");
     }
 
     line = 8;
