@@ -24,7 +24,7 @@ bool mAltera_Campos_ORDEM_SERVICO_TIPO(
     Variant& invntConecta_db, Variant& invntUsuario_internet_id, Variant& /*invntEmpresa_id*/,
     Variant& invntBase_dados, Variant& /*invntNome_Produto*/, Variant& invntOrdem_Servico_Tipo_ID,
     Variant& invntData_Hora_Ini_Execucao, Variant& invntData_Hora_Fim_Execucao,
-    Variant& invntConstante, Variant& outvntMsg_Ret, Variant& invntData_Hora_Retirada,
+    Variant& invntTab_Status_OS_Tipo_ID, Variant& outvntMsg_Ret, Variant& invntData_Hora_Retirada,
     Variant& invntData_Hora_Entrega, Variant& invntPlaca_Cavalo, Variant& invnttab_tipo_docto_id,
     Variant& invntnum_documento) noexcept {
   int line = 0;
@@ -39,7 +39,7 @@ bool mAltera_Campos_ORDEM_SERVICO_TIPO(
             to_text(gMonta_Data_SQL(invntData_Hora_Ini_Execucao)) + ", " +
             to_text(gMonta_Data_SQL(invntData_Hora_Fim_Execucao)) + ", " +
             terminal_date(invntData_Hora_Retirada) + ", " + terminal_date(invntData_Hora_Entrega) +
-            ", " + to_text(gMonta_Numero_SQL(invntConstante)) + ", " +
+            ", " + to_text(gMonta_Numero_SQL(invntTab_Status_OS_Tipo_ID)) + ", " +
             to_text(gMonta_Texto_SQL(invntPlaca_Cavalo)) + ", " +
             to_text(gMonta_Numero_SQL(invntUsuario_internet_id)) + ", " +
             to_text(gMonta_Numero_SQL(invnttab_tipo_docto_id)) + ", " +

@@ -32,15 +32,15 @@ namespace qrnmvl::persistence {
 // Stores start and end of execution, pick-up and delivery at the terminal,
 // truck plate and transport document (EXEC SP_VLM_GRA_FECHA_OS_TIPO5). Dates
 // are "yyyy/mm/dd hh:mm" texts; an empty pick-up or delivery travels as null.
-// The closing passes 2 as the constant. No row set, no row or a "retorno"
-// other than 0 answer false without touching the message and without a log
-// row. Run-time failure: "Acesso ao Fechamento da OS não disponível. Favor
-// tentar mais tarde.".
+// The closing always passes the state 2 (closed). No row set, no row or a
+// "retorno" other than 0 answer false without touching the message and
+// without a log row. Run-time failure: "Acesso ao Fechamento da OS não
+// disponível. Favor tentar mais tarde.".
 bool mAltera_Campos_ORDEM_SERVICO_TIPO(
     Variant& invntConecta_db, Variant& invntUsuario_internet_id, Variant& invntEmpresa_id,
     Variant& invntBase_dados, Variant& invntNome_Produto, Variant& invntOrdem_Servico_Tipo_ID,
     Variant& invntData_Hora_Ini_Execucao, Variant& invntData_Hora_Fim_Execucao,
-    Variant& invntConstante, Variant& outvntMsg_Ret, Variant& invntData_Hora_Retirada,
+    Variant& invntTab_Status_OS_Tipo_ID, Variant& outvntMsg_Ret, Variant& invntData_Hora_Retirada,
     Variant& invntData_Hora_Entrega, Variant& invntPlaca_Cavalo, Variant& invnttab_tipo_docto_id,
     Variant& invntnum_documento) noexcept;
 

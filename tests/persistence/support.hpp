@@ -21,6 +21,8 @@ inline const std::string kUnavailable =
 
 // The closing's values every routine receives; the message starts as something to keep.
 struct Closing {
+  explicit Closing(bool with_demo = false) : db(with_demo) {}
+
   testing::TestDatabase db;
   Variant connection = db.connection(), user{25}, company{1}, kind{"SQLSERVER"}, product{"QRNMVL"},
           message{"(message)"};
