@@ -55,7 +55,7 @@ TEST(ContainerTypeChange, SendsTheKeysAndReportsEveryFailure) {
   }
 }
 
-TEST(ContainerTypeChange, IdsOfZeroTravelAsNullAndFailuresBeforeTheCommandShowNone) {
+TEST(ContainerTypeChange, IdsOfZeroTravelAsNullAndAClosedConnectionShowsNoCommand) {
   TypeChange zero;
   zero.order = "0";
   zero.user = 1;
@@ -65,16 +65,6 @@ TEST(ContainerTypeChange, IdsOfZeroTravelAsNullAndFailuresBeforeTheCommandShowNo
   EXPECT_EQ(zero.message,
             Variant(kProblem + kOpening +
                     "Fim de Arquivo )EXECUTE SP_036_ALT_CONTAINER_OSAC3 NULL, NULL, 4, 1"));
-
-  // A type that is no number fails before the command is made: no command text follows.
-  TypeChange text;
-  text.type = "abc";
-  EXPECT_FALSE(text.run("SELECT 0 AS retorno"));
-  const std::string unavailable =
-      "Problema no Fechamento da Ordem de Servico. Contacte o Administrador do Sistema.";
-  EXPECT_EQ(text.message, Variant(unavailable));
-  EXPECT_EQ(text.log(), Closing::logged(unavailable + kOpening + "Type mismatch :  No Nº 2)", 25));
-  EXPECT_TRUE(text.prepared().empty());
 
   // An open connection handed over closed: the row set never opens, and the log cannot be written.
   TypeChange closed;
