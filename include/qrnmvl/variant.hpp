@@ -13,8 +13,8 @@
 namespace qrnmvl {
 
 // A run-time error as the classic platform numbers them (5, 6, 9, 13, 91, 94,
-// the data-access 3021, 3265 and 3704, and -2147217900 for errors reported by
-// the database).
+// the data-access 3021, 3265, 3421 and 3704, and -2147217900 for errors
+// reported by the database).
 class QRNMVL_EXPORT Error : public std::runtime_error {
  public:
   Error(long number, std::string description);
@@ -36,6 +36,8 @@ inline constexpr long object_not_set = 91;
 inline constexpr long invalid_use_of_null = 94;
 inline constexpr long no_current_record = 3021;
 inline constexpr long item_not_found = 3265;
+// A prepared command's value that its parameter's type or size cannot hold.
+inline constexpr long data_conversion = 3421;
 inline constexpr long object_closed = 3704;
 inline constexpr long database = -2147217900;
 }  // namespace err

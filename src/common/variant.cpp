@@ -41,6 +41,8 @@ const char* classic_description(long number) {
     case err::item_not_found:
       return "Item cannot be found in the collection corresponding to the requested name or "
              "ordinal.";
+    case err::data_conversion:
+      return "Application uses a value of the wrong type for the current operation.";
     case err::object_closed:
       return "Operation is not allowed when the object is closed.";
     default:

@@ -20,6 +20,7 @@ enum class DataType : int {
   Double = 5,
   Currency = 6,
   Date = 7,
+  DBTimeStamp = 135,  // date and time
   Char = 129,
   WChar = 130,
   VarChar = 200,
@@ -39,9 +40,17 @@ struct Parameter {
   std::string name;
   DataType type = DataType::VarChar;
   Direction direction = Direction::Input;
-  long size = 0;
+  long size = 0;  // the most characters a text type takes; 0 for no limit
   Variant value;
 };
+
+// The value a parameter carries to the database, converted to its type: Long
+// for Integer, Integer for SmallInt, Double, Currency (exact, rounded to four
+// decimals), Date for Date and DBTimeStamp, String for the text types; Null
+// for an Empty or Null value. Conversions follow the regional settings, as
+// everywhere else. Error 3421 when the value cannot be converted, or when a
+// text has more characters than a non-zero size.
+Variant typed_value(const Parameter& parameter);
 
 // A prepared stored-procedure command. Used by one thread at a time.
 class Command {
@@ -56,8 +65,11 @@ class Command {
   // "{ call NAME(?, ?, ...) }", as the data-access layer reports a
   // stored-procedure command.
   std::string text() const;
-  // Runs the procedure on the connection. Error 91 without a connection;
-  // database errors as Error -2147217900.
+  // Runs the procedure on the connection. Every value is converted by
+  // typed_value before any driver sees it, so a value its parameter cannot
+  // hold is refused (Error 3421) whichever driver runs, and nothing reaches
+  // the database; the trace still shows the call as given. Error 91 without
+  // a connection; database errors as Error -2147217900.
   RowSet execute();
 
  private:

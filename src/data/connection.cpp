@@ -20,7 +20,11 @@ RowSet Connection::execute(const std::string& command_text, CursorOptions) {
 RowSet Connection::call(const std::string& procedure, const std::vector<Parameter>& parameters) {
   trace_.procedure(procedure, parameters);
   if (!is_open()) raise(err::object_closed);
-  return run_prepared(procedure, parameters);
+  // Every driver receives values already of their parameters' types, and a
+  // value that does not fit is refused the same way whichever driver runs.
+  std::vector<Parameter> typed = parameters;
+  for (Parameter& parameter : typed) parameter.value = typed_value(parameter);
+  return run_prepared(procedure, typed);
 }
 
 // --- Driver registry ------------------------------------------------------------

@@ -98,16 +98,44 @@ TEST_F(Engine, RowSetValuesNavigationAndErrors) {
   EXPECT_EQ(failure([] { RowSet().eof(); }), closed);
 }
 
-TEST_F(Engine, PreparedParametersAsStored) {
+// Each value is converted to its parameter's type before the driver sees it; what cannot be is
+// refused with Error 3421 and nothing is stored. Rows: type, size, value, then what the database
+// holds (typeof and value), or "refused".
+TEST_F(Engine, PreparedParametersAsStoredOrRefused) {
+  testing::LocaleScope point("en_US");
   db.exec("CREATE TABLE p (k INTEGER, v)");
   db.redefine("SP_STORE", "k, v", "INSERT INTO p VALUES (:k, :v)");
-  const std::tuple<DataType, Variant, const char*, Variant> cases[] = {
-      {DataType::SmallInt, 7.6, "integer", 8},
-      {DataType::VarChar, 12, "text", "12"},
-      {DataType::Currency, Currency::from_double(12.5), "real", 12.5},
-      {DataType::Date, Date::from_parts(2010, 9, 16, 17, 5, 0), "text", "2010/09/16 17:05:00"},
-      {DataType::VarChar, Variant(), "null", Variant::null()},
-      {DataType::Integer, Variant::null(), "null", Variant::null()}};
+  const std::string long_text(400, 'x');
+  const auto date = Date::from_parts(2010, 9, 16, 17, 5, 0);
+  const std::tuple<DataType, long, Variant, const char*, Variant> cases[] = {
+      {DataType::SmallInt, 0, 7.6, "integer", 8},
+      {DataType::Integer, 0, "12", "integer", 12},
+      {DataType::Integer, 0, true, "integer", -1},
+      {DataType::Integer, 0, 3000000000.0, "refused", {}},
+      {DataType::SmallInt, 0, 40000, "refused", {}},
+      {DataType::Integer, 0, "abc", "refused", {}},
+      {DataType::Integer, 0, "", "refused", {}},
+      {DataType::Integer, 0, Variant::array(1), "refused", {}},
+      {DataType::Integer, 0, Variant(), "null", Variant::null()},
+      {DataType::VarChar, 10, 12, "text", "12"},
+      // Sizes count characters, not bytes; 0 is no limit.
+      {DataType::VarChar, 3, "çãé", "text", "çãé"},
+      {DataType::VarChar, 3, "abcd", "refused", {}},
+      {DataType::VarWChar, 0, long_text, "text", long_text},
+      {DataType::VarChar, 3, Variant::null(), "null", Variant::null()},
+      // Currencies are exact decimals of four places, bound as the double nearest them.
+      {DataType::Currency, 0, Currency::from_double(12.5), "real", 12.5},
+      {DataType::Currency, 0, 0.1 + 0.2, "real", 0.3},
+      {DataType::Currency, 0, 1234.0 + 56.0 / 100.0, "real", 1234.56},
+      {DataType::Currency, 0, "0.00015", "real", 0.0002},
+      {DataType::Currency, 0, "1,234.5", "real", 1234.5},
+      {DataType::Currency, 0, "12.5.0", "refused", {}},
+      {DataType::Double, 0, "2.5", "real", 2.5},
+      {DataType::Double, 0, "x", "refused", {}},
+      {DataType::Date, 0, date, "text", "2010/09/16 17:05:00"},
+      {DataType::DBTimeStamp, 0, "16/09/2010 17:05", "text", "2010/09/16 17:05:00"},
+      {DataType::Date, 0, "31/02/2001", "refused", {}},
+  };
   Command command;
   command.connection = connection;
   command.command_text = "SP_STORE";
@@ -116,15 +144,28 @@ TEST_F(Engine, PreparedParametersAsStored) {
   command.append({"@v", DataType::VarChar, Direction::Input, 10, Variant()});
   EXPECT_EQ(command.text(), "{ call SP_STORE(?, ?) }");
   int k = 0;
-  for (const auto& [type, value, stored_type, stored] : cases) {
-    command.parameters()[0].value = ++k;
+  for (const auto& [type, size, value, stored_type, stored] : cases) {
+    SCOPED_TRACE(++k);
+    command.parameters()[0].value = k;
     command.parameters()[1].type = type;
+    command.parameters()[1].size = size;
     command.parameters()[1].value = value;
-    EXPECT_FALSE(command.execute().is_open());
-    EXPECT_EQ(db.query("SELECT typeof(v), v FROM p WHERE k = " + std::to_string(k)),
-              (Rows{{stored_type, stored}}))
-        << k;
+    const std::string where = "SELECT typeof(v), v FROM p WHERE k = " + std::to_string(k);
+    if (std::string(stored_type) == "refused") {
+      const Error error = error_of([&] { command.execute(); });
+      EXPECT_EQ(error.number(), 3421);
+      EXPECT_EQ(error.description(),
+                "Application uses a value of the wrong type for the current operation.");
+      EXPECT_TRUE(db.query(where).empty());
+    } else {
+      EXPECT_FALSE(command.execute().is_open());
+      EXPECT_EQ(db.query(where), (Rows{{stored_type, stored}}));
+    }
   }
+  // Refused before any driver: the procedure is not even looked up.
+  command.command_text = "SP_NOPE";
+  command.parameters()[1] = {"@v", DataType::VarChar, Direction::Input, 1, "ab"};
+  EXPECT_EQ(error_of([&] { command.execute(); }).number(), err::data_conversion);
   command.connection = nullptr;
   EXPECT_EQ(error_of([&] { command.execute(); }).number(), err::object_not_set);
 }

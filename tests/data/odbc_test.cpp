@@ -153,7 +153,7 @@ TEST_F(Odbc, BoundValuesAsStored) {
            {"@g", DataType::Integer, Direction::Input, 4, Variant::null()},
            {"@h", DataType::VarChar, Direction::Input, 4, Variant()},
            {"@i", DataType::Currency, Direction::Input, 8, Variant()}})
-    values.push_back(odbc::typed_value(parameter));
+    values.push_back(odbc::bound_value(parameter));
   const auto call = parse_exec("EXEC SP_X 42, 3000000000, N'O''Brien', NULL");
   for (const auto& literal : call->arguments) values.push_back(odbc::literal_value(literal));
   const odbc::StatementHandle statement(odbc_connection().native_handle());
@@ -170,7 +170,7 @@ TEST_F(Odbc, BoundValuesAsStored) {
 
   // A conversion the value layer refuses stops the call before anything is sent.
   EXPECT_EQ(error_of([] {
-              odbc::typed_value({"@a", DataType::Integer, Direction::Input, 4, "abc"});
+              odbc::bound_value({"@a", DataType::Integer, Direction::Input, 4, "abc"});
             }).number(),
             err::type_mismatch);
 }

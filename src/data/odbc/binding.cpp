@@ -84,7 +84,7 @@ BoundValue literal_value(const Variant& literal) {
   return bound;
 }
 
-BoundValue typed_value(const Parameter& parameter) {
+BoundValue bound_value(const Parameter& parameter) {
   BoundValue bound;
   bound.direction = direction_of(parameter.direction);
   bound.column_size = static_cast<SQLULEN>(std::max(parameter.size, 1L));

@@ -117,7 +117,7 @@ RowSet OdbcConnection::run_prepared(const std::string& procedure,
   require_plain_name(procedure);
   std::vector<BoundValue> values;
   values.reserve(parameters.size());
-  for (const auto& parameter : parameters) values.push_back(typed_value(parameter));
+  for (const auto& parameter : parameters) values.push_back(bound_value(parameter));
   const std::lock_guard lock(mutex_);
   require_open();
   return run(call_text(procedure, values.size()), std::move(values));

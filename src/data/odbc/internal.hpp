@@ -122,7 +122,7 @@ BoundValue literal_value(const Variant& literal);
 // value converted to the type (Currency as an exact decimal, Date as a
 // timestamp), Empty and Null as a null. Errors of the conversion (13, 6) as
 // the value layer raises them.
-BoundValue typed_value(const Parameter& parameter);
+BoundValue bound_value(const Parameter& parameter);
 // Runs text on the statement with the values bound to its markers, in order.
 // The values must outlive the answer's reading, which this does too.
 RowSet run_bound(SQLHSTMT statement, const std::string& text, std::vector<BoundValue>& values);

@@ -27,21 +27,19 @@ void bind_value(sqlite3* db, sqlite3_stmt* statement, int index, const Variant& 
   if (rc != SQLITE_OK) raise_sqlite(db);
 }
 
-// A typed parameter as the value the database stores.
+// A typed parameter as the value the database stores. The value is already
+// of its parameter's type (Connection::call): a Currency stays exact here and
+// binds as the double nearest its decimal, so 1234.56 is stored as 1234.56;
+// dates become the texts every table holds.
 Variant parameter_value(const Parameter& parameter) {
   const Variant& value = parameter.value;
-  if (value.is_empty() || value.is_null()) return Variant::null();
+  if (value.is_null()) return value;
   switch (parameter.type) {
-    case DataType::SmallInt:
-    case DataType::Integer:
-      return Variant(to_long(value));
-    case DataType::Double:
-    case DataType::Currency:
-      return Variant(to_double(value));
     case DataType::Date:
+    case DataType::DBTimeStamp:
       return Variant(format_date(value, "yyyy/mm/dd hh:mm:ss"));
     default:
-      return Variant(to_text(value));
+      return value;
   }
 }
 
