@@ -43,6 +43,8 @@ class Command {
  public:
   std::shared_ptr<Connection> connection;
   std::string command_text;  // the procedure name
+  // How long the call may run before it is stopped with Error -2147217871;
+  // 0: no limit. It replaces the connection's Command Timeout for this call.
   int timeout_seconds = 30;
 
   void append(Parameter parameter) { parameters_.push_back(std::move(parameter)); }
@@ -52,7 +54,7 @@ class Command {
   // stored-procedure command.
   std::string text() const;
   // Runs the procedure on the connection. Error 91 without a connection;
-  // database errors as Error -2147217900.
+  // database errors as Error -2147217900; Error -2147217871 past the time limit.
   RowSet execute();
 
  private:

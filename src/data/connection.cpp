@@ -9,17 +9,25 @@
 
 namespace qrnmvl::data {
 
-RowSet Connection::execute(const std::string& command_text, CursorOptions) {
-  trace_.command(command_text);
+void Connection::require_usable() const {
   if (!is_open()) raise(err::object_closed);
-  if (auto call = parse_exec(command_text)) return run_procedure(*call);
-  return run_statement(command_text);
+  if (!still_valid())
+    throw Error(err::database,
+                "The database file was deleted or replaced after the connection was opened.");
 }
 
-RowSet Connection::call(const std::string& procedure, const std::vector<Parameter>& parameters) {
+RowSet Connection::execute(const std::string& command_text, CursorOptions) {
+  trace_.command(command_text);
+  require_usable();
+  if (auto call = parse_exec(command_text)) return run_procedure(*call, command_timeout_);
+  return run_statement(command_text, command_timeout_);
+}
+
+RowSet Connection::call(const std::string& procedure, const std::vector<Parameter>& parameters,
+                        std::optional<int> timeout_seconds) {
   trace_.procedure(procedure, parameters);
-  if (!is_open()) raise(err::object_closed);
-  return run_prepared(procedure, parameters);
+  require_usable();
+  return run_prepared(procedure, parameters, timeout_seconds.value_or(command_timeout_));
 }
 
 // --- Driver registry ------------------------------------------------------------
@@ -86,8 +94,12 @@ std::shared_ptr<Connection> open_connection(const std::string& text) {
 std::shared_ptr<Connection> cached_connection(const std::string& text) {
   for (auto& cached : thread_cache) {
     if (cached.text != text) continue;
-    if (!cached.connection || !cached.connection->is_open())
+    if (!cached.connection || !cached.connection->is_open() || !cached.connection->still_valid()) {
+      // Forgotten first: when the text no longer opens, the next use tries again.
+      if (cached.connection) cached.connection->close();
+      cached.connection = nullptr;
       cached.connection = open_connection(text);
+    }
     return cached.connection;
   }
   auto connection = open_connection(text);

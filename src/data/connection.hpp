@@ -5,6 +5,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <qrnmvl/variant.hpp>
 #include <string>
 #include <vector>
@@ -33,10 +34,15 @@ class Connection : public VariantObject {
   // driver: its arguments must be literals, and the driver receives the
   // procedure name and the literal values, never the text. Anything else is
   // one plain statement. Each command commits on its own. Errors reported by
-  // the database are Error -2147217900; Error 3704 on a closed connection.
+  // the database are Error -2147217900; Error 3704 on a closed connection;
+  // Error -2147217871 when the command runs longer than the connection's
+  // Command Timeout (a whole procedure counts as one command).
   RowSet execute(const std::string& command_text, CursorOptions options = {});
-  // Runs a stored procedure with typed, positional parameters.
-  RowSet call(const std::string& procedure, const std::vector<Parameter>& parameters);
+  // Runs a stored procedure with typed, positional parameters, within
+  // timeout_seconds (0: no limit), or within the connection's Command Timeout
+  // when none is given.
+  RowSet call(const std::string& procedure, const std::vector<Parameter>& parameters,
+              std::optional<int> timeout_seconds = std::nullopt);
 
   // One write transaction across commands; use it through data::Transaction.
   virtual void begin() = 0;
@@ -45,17 +51,32 @@ class Connection : public VariantObject {
   virtual void rollback() = 0;
   virtual void close() noexcept = 0;
 
+  // False once the database the connection was opened on is no longer the one
+  // its text names (the file was deleted or replaced): a command would then
+  // write where nobody reads, so execute and call refuse it (Error
+  // -2147217900) and the per-thread cache opens the text again. A cheap check,
+  // made for every command.
+  virtual bool still_valid() const noexcept { return true; }
+
+  // The limit of a command run by execute, in seconds; 0: none.
+  int command_timeout() const noexcept { return command_timeout_; }
+
  protected:
   // Where the commands are traced (the host's choice, see trace.hpp).
   void set_trace(Trace trace) { trace_ = std::move(trace); }
+  void set_command_timeout(int seconds) noexcept { command_timeout_ = seconds; }
 
-  virtual RowSet run_procedure(const ExecCall& call) = 0;
+  // Each runs one command within timeout_seconds (0: no limit).
+  virtual RowSet run_procedure(const ExecCall& call, int timeout_seconds) = 0;
   virtual RowSet run_prepared(const std::string& procedure,
-                              const std::vector<Parameter>& parameters) = 0;
-  virtual RowSet run_statement(const std::string& statement) = 0;
+                              const std::vector<Parameter>& parameters, int timeout_seconds) = 0;
+  virtual RowSet run_statement(const std::string& statement, int timeout_seconds) = 0;
 
  private:
+  void require_usable() const;
+
   Trace trace_;
+  int command_timeout_ = 30;
 };
 
 // Drivers: Provider=SQLite selects the embedded engine ("sqlite"); any other
@@ -68,8 +89,9 @@ void register_driver(const std::string& name, DriverFactory factory);
 // A new connection for a text, opened (not cached).
 std::shared_ptr<Connection> open_connection(const std::string& text);
 // The calling thread's open connection for a text, opened on first use and
-// reopened when it was closed, so a routine that reopens a text sees its own
-// earlier writes and threads never share a physical connection.
+// reopened when it was closed or its database file was deleted or replaced, so
+// a routine that reopens a text sees its own earlier writes and threads never
+// share a physical connection.
 std::shared_ptr<Connection> cached_connection(const std::string& text);
 // Closes and forgets the calling thread's cached connections.
 void close_cached_connections() noexcept;

@@ -76,6 +76,9 @@ TestDatabase::TestDatabase(bool with_demo, const ConnectionTextFor& text_for) {
   path_ = dir_ + "/app.db";
   trace_path_ = dir_ + "/trace.jsonl";
   connection_text_ = text_for(path_, trace_path_);
+  // The trace is the host's to allow: here the host is the test, and the
+  // folder is the test's own.
+  ::setenv("QRNMVL_TRACE_DIR", dir_.c_str(), 1);
   data::sqlite::create_reference_database(path_, with_demo, false);
 }
 

@@ -2,11 +2,9 @@
 // file, and the means to script procedures and look at what was sent and stored.
 #pragma once
 
-#include <qrnmvl/variant.hpp>
-
-#include <nlohmann/json.hpp>
-
 #include <functional>
+#include <nlohmann/json.hpp>
+#include <qrnmvl/variant.hpp>
 #include <string>
 #include <vector>
 
@@ -22,7 +20,8 @@ std::string embedded_connection_text(const std::string& database_path,
                                      const std::string& trace_path);
 
 // What a test sets up or looks at goes to the file directly, never through the
-// code under test, whichever driver the component uses.
+// code under test, whichever driver the component uses. Creating one allows the
+// trace in its folder (QRNMVL_TRACE_DIR), for this process and the tools it runs.
 class TestDatabase {
  public:
   explicit TestDatabase(bool with_demo = false,

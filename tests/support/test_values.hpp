@@ -3,9 +3,13 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <functional>
+#include <future>
+#include <memory>
 #include <ostream>
 #include <qrnmvl/variant.hpp>
+#include <thread>
 
 #include "common/json_value.hpp"
 
@@ -23,6 +27,23 @@ inline Error error_of(const std::function<void()>& action) {
   }
   ADD_FAILURE() << "no Error was raised";
   return Error(0, "");
+}
+
+// Runs an action on a thread of its own and waits for it at most `limit`: true
+// when it returned in time. An action that never returns is left running, so
+// that the test fails instead of hanging; it must therefore own (capture by
+// value) everything it uses.
+inline bool returns_within(std::chrono::seconds limit, std::function<void()> action) {
+  auto done = std::make_shared<std::promise<void>>();
+  std::future<void> finished = done->get_future();
+  std::thread([done, action = std::move(action)] {
+    try {
+      action();
+    } catch (...) {
+    }
+    done->set_value();
+  }).detach();
+  return finished.wait_for(limit) == std::future_status::ready;
 }
 
 }  // namespace qrnmvl
