@@ -1,14 +1,14 @@
 // The command-line tool, run as a user would run it.
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 #include <sys/wait.h>
 
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <nlohmann/json.hpp>
-#include <sstream>
-
 #include <qrnmvl/qrnmvl.hpp>
+#include <sstream>
 
 #include "support/test_database.hpp"
 
@@ -45,11 +45,13 @@ class Tool : public ::testing::Test {
     fs::remove_all(dir_, ignored);
   }
 
-  ToolRun run(const std::string& args, const std::string& input = "") const {
+  // `environment` goes before the tool, e.g. "env -u NAME".
+  ToolRun run(const std::string& args, const std::string& input = "",
+              const std::string& environment = "") const {
     std::ofstream(dir_ / "in") << input;
-    const std::string command = "'" + tool_ + "' " + args + " <'" + (dir_ / "in").string() +
-                                "' >'" + (dir_ / "out").string() + "' 2>'" +
-                                (dir_ / "err").string() + "'";
+    const std::string command = environment + " '" + tool_ + "' " + args + " <'" +
+                                (dir_ / "in").string() + "' >'" + (dir_ / "out").string() +
+                                "' 2>'" + (dir_ / "err").string() + "'";
     const int status = std::system(command.c_str());
     return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, slurp(dir_ / "out"), slurp(dir_ / "err")};
   }
@@ -71,8 +73,10 @@ TEST_F(Tool, BadInputIsAOneLineUsageError) {
       {"call gConsulta_Porto_Ponto --db " + db, "{not json"},
       {"call gConsulta_Porto_Ponto --db " + db, R"({"no_such_parameter": 1})"},
       {"call gConsulta_Porto_Ponto --db " + (dir_ / "missing.db").string(), "{}"},
-      {"call gConsulta_Porto_Ponto --connection 'Provider=SQLite;Data Source=/nonexistent.db'",
-       "{}"},
+      {"call gConsulta_Porto_Ponto --db " + db, R"({"invntBase_dados": 1e400})"},
+      {"call gConsulta_Porto_Ponto --db " + db, std::string(100000, '[')},
+      {"call gConsulta_Porto_Ponto --db " + db, R"({"invntBase_dados": "a\u0000b"})"},
+      {"call 'g\nX' --db " + db, "{}"},
       {"call gConsulta_Porto_Ponto --params " + (dir_ / "missing.json").string(), ""},
       {"init " + db, ""},  // exists, no --force
   };
@@ -127,6 +131,66 @@ TEST_F(Tool, AFailureResultStillExitsZero) {
                         R"({"invntUsuario_internet_id": 999, "invntBase_dados": "SQLSERVER"})");
   EXPECT_EQ(r.exit_code, 0) << r.err;
   EXPECT_EQ(nlohmann::json::parse(r.out)["result"], 10);
+}
+
+// Whatever is wrong with the database, the operation reports it itself: exit 0, result 10 and
+// its message, as a host calling the library would see it.
+TEST_F(Tool, DatabaseFailuresAreTheOperationsOwn) {
+  testing::TestDatabase db;
+  std::ofstream(dir_ / "notes.db") << "this is not a database file, only some text in a file\n";
+  // A writer in exclusive locking mode keeps every other connection out.
+  sqlite3* holder = nullptr;
+  ASSERT_EQ(sqlite3_open(db.path().c_str(), &holder), SQLITE_OK);
+  ASSERT_EQ(sqlite3_exec(holder,
+                         "PRAGMA locking_mode = EXCLUSIVE; BEGIN EXCLUSIVE; "
+                         "DELETE FROM LOG_MSG",
+                         nullptr, nullptr, nullptr),
+            SQLITE_OK);
+  const std::string cases[] = {
+      "--connection 'Provider=SQLite;Data Source=" + (dir_ / "missing.db").string() + "'",
+      "--db " + (dir_ / "notes.db").string(),
+      "--connection '" + db.connection_text() + ";Busy Timeout=100'"};
+  for (const std::string& connection : cases) {
+    SCOPED_TRACE(connection);
+    const ToolRun r = run("call gConsulta_Porto_Ponto " + connection,
+                          R"({"invntUsuario_internet_id": 25, "invntBase_dados": "SQLSERVER"})");
+    ASSERT_EQ(r.exit_code, 0) << r.err;
+    const auto answer = nlohmann::json::parse(r.out);
+    EXPECT_EQ(answer["result"], 10);
+    EXPECT_EQ(answer["parameters"]["outvntMsg_Ret"],
+              "Problema na Consulta do Porto e Agente relacionados ao Usuário. Contacte o "
+              "Administrador do Sistema.");
+  }
+  sqlite3_close(holder);
+}
+
+// The tool is a host: --trace allows the trace it asks for, and a Trace= in a connection text
+// alone does nothing.
+TEST_F(Tool, OnlyTheTraceOptionTraces) {
+  const std::string db = (dir_ / "app.db").string();
+  ASSERT_EQ(run("init " + db + " --demo").exit_code, 0);
+  const std::string call = R"({"invntUsuario_internet_id": 25, "invntBase_dados": "SQLSERVER"})";
+  const std::string trace = (dir_ / "sent.jsonl").string();
+  const std::string unset = "env -u QRNMVL_TRACE_DIR";
+  ASSERT_EQ(run("call gConsulta_Porto_Ponto --connection 'Provider=SQLite;Data Source=" + db +
+                    ";Trace=" + trace + "'",
+                call, unset)
+                .exit_code,
+            0);
+  EXPECT_FALSE(fs::exists(trace));
+  ASSERT_EQ(
+      run("call gConsulta_Porto_Ponto --db " + db + " --trace " + trace, call, unset).exit_code, 0);
+  EXPECT_EQ(slurp(trace), R"({"command":"EXEC SP_QRN_CON_PORTO_PONTO3   25"})"
+                          "\n");
+}
+
+TEST_F(Tool, HelpStatesTheExitCodes) {
+  for (const char* args : {"--help", "call --help"}) {
+    const ToolRun r = run(args);
+    ASSERT_EQ(r.exit_code, 0);
+    EXPECT_NE(r.out.find("Exit codes: 0 the call ran, whatever its result"), std::string::npos)
+        << args;
+  }
 }
 
 TEST_F(Tool, DemoRunsOnAFreshDatabase) {
