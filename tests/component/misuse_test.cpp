@@ -189,38 +189,6 @@ TEST(LiveComponent, ARunawayProcedureIsStoppedAndReported) {
             (Rows{{1, gRetira_Caracteres_Especiais(Variant(message))}}));
 }
 
-// A NUL inside an element after the first of a packed list once made the reference recording
-// procedure loop for ever. Whatever the procedure makes of it, the call comes back within its
-// limit, and a success means the text was stored whole.
-TEST(LiveComponent, ANulInAListElementComesBackWithinTheLimit) {
-  TestDatabase db(true);
-  struct Call {
-    Variant connection, kind{"SQLSERVER"}, user{25}, order{1001}, ids{Variant::Array{3, 5}},
-        selected{Variant::Array{"S", "S"}}, store{"S"}, count{2}, observation{"Obs"},
-        justifications{Variant::Array{"motivo", Variant("Lacre\0trocado"s)}}, message, type{2},
-        kinds{Variant::Array{"M", "M"}}, result;
-  };
-  auto call = std::make_shared<Call>();
-  call->connection = db.connection_text() + ";Command Timeout=1";
-  ASSERT_TRUE(returns_within(20s, [call] {
-    Call& c = *call;
-    c.result = QrnMvl().gGrava_Incidente(c.connection, c.kind, c.user, c.order, c.ids, c.selected,
-                                         c.store, c.count, c.observation, c.justifications,
-                                         c.message, c.type, c.kinds);
-  }));
-  const auto stored = db.query(
-      "SELECT JUSTIFICATIVA FROM INCIDENTE_OS WHERE ORDEM_SERVICO_TIPO_ID = 1001 "
-      "ORDER BY TAB_TIPO_INCIDENTE_ID");
-  if (call->result == Variant(std::int16_t{0})) {
-    EXPECT_EQ(stored, (Rows{{"motivo"}, {"Lacre\0trocado"s}}));
-  } else {
-    EXPECT_EQ(call->result, Variant(std::int16_t{10}));
-    EXPECT_EQ(call->message,
-              Variant("Problemas na inclusão do Incidente. Contacte o Administrador do Sistema."));
-    EXPECT_EQ(db.query("SELECT count(*) FROM LOG_MSG"), Rows{{1}});
-  }
-}
-
 // A NUL typed into a text travels whole to the procedure and, when the procedure refuses, into
 // the log row: the message log's statement is not cut at it.
 TEST(LiveComponent, ANulInAUserTextStillGivesAWholeLogRow) {
