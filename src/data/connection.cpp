@@ -9,16 +9,9 @@
 
 namespace qrnmvl::data {
 
-void Connection::require_usable() const {
-  if (!is_open()) raise(err::object_closed);
-  if (!still_valid())
-    throw Error(err::database,
-                "The database file was deleted or replaced after the connection was opened.");
-}
-
 RowSet Connection::execute(const std::string& command_text, CursorOptions) {
   trace_.command(command_text);
-  require_usable();
+  if (!is_open()) raise(err::object_closed);
   if (auto call = parse_exec(command_text)) return run_procedure(*call, command_timeout_);
   return run_statement(command_text, command_timeout_);
 }
@@ -26,7 +19,7 @@ RowSet Connection::execute(const std::string& command_text, CursorOptions) {
 RowSet Connection::call(const std::string& procedure, const std::vector<Parameter>& parameters,
                         std::optional<int> timeout_seconds) {
   trace_.procedure(procedure, parameters);
-  require_usable();
+  if (!is_open()) raise(err::object_closed);
   return run_prepared(procedure, parameters, timeout_seconds.value_or(command_timeout_));
 }
 

@@ -52,10 +52,9 @@ class Connection : public VariantObject {
   virtual void close() noexcept = 0;
 
   // False once the database the connection was opened on is no longer the one
-  // its text names (the file was deleted or replaced): a command would then
-  // write where nobody reads, so execute and call refuse it (Error
-  // -2147217900) and the per-thread cache opens the text again. A cheap check,
-  // made for every command.
+  // its text names (the file was deleted or replaced), where a command would
+  // write into a file nobody reads. The per-thread cache asks at every use and
+  // opens the text again. Costs one stat of the file.
   virtual bool still_valid() const noexcept { return true; }
 
   // The limit of a command run by execute, in seconds; 0: none.
@@ -73,8 +72,6 @@ class Connection : public VariantObject {
   virtual RowSet run_statement(const std::string& statement, int timeout_seconds) = 0;
 
  private:
-  void require_usable() const;
-
   Trace trace_;
   int command_timeout_ = 30;
 };
