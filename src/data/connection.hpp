@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "data/command.hpp"
+#include "data/connection_text.hpp"
 #include "data/exec_parser.hpp"
 #include "data/rowset.hpp"
 #include "data/trace.hpp"
@@ -57,9 +58,6 @@ class Connection : public VariantObject {
   // opens the text again. Costs one stat of the file.
   virtual bool still_valid() const noexcept { return true; }
 
-  // The limit of a command run by execute, in seconds; 0: none.
-  int command_timeout() const noexcept { return command_timeout_; }
-
  protected:
   // Where the commands are traced (the host's choice, see trace.hpp).
   void set_trace(Trace trace) { trace_ = std::move(trace); }
@@ -73,7 +71,7 @@ class Connection : public VariantObject {
 
  private:
   Trace trace_;
-  int command_timeout_ = 30;
+  int command_timeout_ = kDefaultCommandTimeoutSeconds;
 };
 
 // Drivers: Provider=SQLite selects the embedded engine ("sqlite"); any other

@@ -52,9 +52,9 @@ void apply_locale(const std::string& locale) {
 void enable_trace(const std::string& file, nlohmann::json& call) {
   const std::filesystem::path folder = std::filesystem::absolute(file).parent_path();
   ::setenv("QRNMVL_TRACE_DIR", folder.c_str(), 1);
-  auto& connection = call["invntConecta_db"];
-  if (connection.is_string())
-    connection = connection.get<std::string>() + ";Trace=" + connection_value(file);
+  const auto connection = call.find("invntConecta_db");
+  if (connection != call.end() && connection->is_string())
+    *connection = connection->get<std::string>() + ";Trace=" + connection_value(file);
 }
 
 std::string read_all(std::istream& in) {
