@@ -51,7 +51,9 @@ INSERT INTO TERMINAL (FORNECEDOR_ID, SIGLA, PORTO_ID, TIPO_TERMINAL, INDIC_TERMI
   (305, 'CYR', 104, 'CY', 'N'),
   (306, 'CDG', 101, 'CD', 'S');
 
--- The containers of the register; the last two belong to no demo order yet.
+-- The containers of the register. 9011 and 9012 belong to no demo order yet;
+-- 9013 is on the container request of the open order 509, so a closing of
+-- another order that reports it is refused as a duplicate.
 INSERT INTO CONTAINER (CONTAINER_ID, NUM_CONTAINER, TAB_TIPO_CONTAINER_ID, TARA, DATA_CADASTRO, USUARIO_CADASTRO_ID) VALUES
   (9001, 'TGHU8731457', 1, 2200.5, '2024/03/11 14:02:00', 25),
   (9002, 'MSCU5529040', 3, 3900, '2023/11/28 09:45:00', 25),
@@ -64,37 +66,45 @@ INSERT INTO CONTAINER (CONTAINER_ID, NUM_CONTAINER, TAB_TIPO_CONTAINER_ID, TARA,
   (9009, 'TRIU5702614', 1, 2180.75, '2025/01/08 09:00:00', 26),
   (9010, 'SEGU4473905', 4, 3050, '2024/12/03 17:25:00', 26),
   (9011, 'BMOU2981047', 1, 2210, '2024/06/17 10:40:00', 25),
-  (9012, 'FSCU6612738', 3, 3890, '2024/08/22 14:15:00', 25);
+  (9012, 'FSCU6612738', 3, 3890, '2024/08/22 14:15:00', 25),
+  (9013, 'CAIU4182076', 1, 2190, '2025/03/14 10:20:00', 25);
 
 -- The orders. Every service-type record is open: nothing has been closed yet.
+-- Each can be closed on its service date; the events its closing records are
+-- listed with the tracking parameters below.
 --   501  import delivery at Santos, three containers under CTAC (records 1001 and 1002)
 --   502  export pick-up at Santos, one container without tare or weight (1003)
 --   503  transhipment delivered at the quay, decimal tares (1004)
 --   504  port to inland terminal removal at Paranaguá (1005)
---   505  fractional cargo through a distribution centre, no container line (1006)
+--   505  fractional cargo through the distribution centre 306, no container line:
+--        one pickup and three deliveries, one per invoice (1006)
 --   506  cabotage pick-up with cargo weights and invoice values (1007)
---   507  import delivery whose containers are not known yet (1008)
+--   507  import delivery whose containers are not known yet: two schedules and
+--        no container line (1008)
 --   508  a cancelled export pick-up (1009)
+--   509  export pick-up that already holds the container CAIU4182076 (1010)
 INSERT INTO ORDEM_SERVICO (ORDEM_SERVICO_ID, NUM_OS, TAB_TIPO_ORDEM_SERVICO_ID, FORNECEDOR_ID, PORTO_ID,
-                           TERMINAL_VAZIO_ID, TERMINAL_CHEIO_ID, CENTRO_DISTRIBUICAO_ID, FLAG_ENTREGA_DIRETA,
+                           TERMINAL_VAZIO_ID, TERMINAL_CHEIO_ID, FLAG_ENTREGA_DIRETA,
                            TAB_STATUS_PAGTO_OS_ID, FLAG_CTAC, DATA_EMISSAO, DATA_SERVICO, DIAS_TOLERANCIA,
                            EMBARCADOR, OBSERVACAO, USUARIO_EMISSAO_ID) VALUES
-  (501, '0501/2025', 2, 201, 101, 302, 301, NULL, NULL, 1, 'S', '2025/10/13 09:12:00', '2025/10/15 08:00:00', 2,
+  (501, '0501/2025', 2, 201, 101, 302, 301, NULL, 1, 'S', '2025/10/13 09:12:00', '2025/10/15 08:00:00', 2,
    'Importadora Paulista de Eletrônicos Ltda', 'Entregar no armazém 3, doca 5. Agendar com 24h.', 25),
-  (502, '0502/2025', 1, 202, 101, 302, 301, NULL, NULL, 1, 'N', '2025/10/14 10:30:00', '2025/10/16 06:00:00', 2,
+  (502, '0502/2025', 1, 202, 101, 302, 301, NULL, 1, 'N', '2025/10/14 10:30:00', '2025/10/16 06:00:00', 2,
    'Cerâmica Vale do Ribeira S.A.', NULL, 25),
-  (503, '0503/2025', 7, 201, 101, NULL, 301, NULL, NULL, 1, 'S', '2025/10/14 15:05:00', '2025/10/17 13:00:00', 1,
+  (503, '0503/2025', 7, 201, 101, NULL, 301, NULL, 1, 'S', '2025/10/14 15:05:00', '2025/10/17 13:00:00', 1,
    'Agência Marítima Atlântico Sul', 'Transbordo do navio Atlântico Norte para o Estrela do Sul.', 1),
-  (504, '0504/2025', 8, 203, 104, 304, 303, NULL, NULL, 1, 'S', '2025/10/15 08:20:00', '2025/10/17 07:30:00', 2,
+  (504, '0504/2025', 8, 203, 104, 304, 303, NULL, 1, 'S', '2025/10/15 08:20:00', '2025/10/17 07:30:00', 2,
    'Comercial Araucária Importação Ltda', 'Trânsito aduaneiro (DTA) até o Porto Seco Curitiba.', 26),
-  (505, '0505/2025', 9, 202, 101, NULL, NULL, 306, 'N', 2, 'N', '2025/10/15 11:45:00', '2025/10/18 09:00:00', 3,
+  (505, '0505/2025', 9, 202, 101, NULL, NULL, 'N', 2, 'N', '2025/10/15 11:45:00', '2025/10/18 09:00:00', 3,
    'Distribuidora Bandeirantes de Autopeças', 'Carga fracionada: 14 volumes, 3 notas fiscais.', 25),
-  (506, '0506/2025', 16, 203, 104, 305, 304, NULL, NULL, 1, 'S', '2025/10/16 09:00:00', '2025/10/20 08:00:00', 2,
+  (506, '0506/2025', 16, 203, 104, 305, 304, NULL, 1, 'S', '2025/10/16 09:00:00', '2025/10/20 08:00:00', 2,
    'Frigorífico Campos Gerais Ltda', 'Cabotagem Paranaguá - Manaus. Reefer ligado a -18 °C.', 26),
-  (507, '0507/2025', 2, 202, 101, 302, 301, NULL, NULL, 1, NULL, '2025/10/16 14:10:00', '2025/10/21 08:00:00', 2,
+  (507, '0507/2025', 2, 202, 101, 302, 301, NULL, 1, NULL, '2025/10/16 14:10:00', '2025/10/21 08:00:00', 2,
    'Têxtil Santa Helena Ltda', NULL, 25),
-  (508, '0508/2025', 1, 201, 101, 302, 301, NULL, NULL, 1, 'N', '2025/10/10 16:00:00', '2025/10/13 08:00:00', 2,
-   'Cerâmica Vale do Ribeira S.A.', 'Cancelada a pedido do embarcador.', 25);
+  (508, '0508/2025', 1, 201, 101, 302, 301, NULL, 1, 'N', '2025/10/10 16:00:00', '2025/10/13 08:00:00', 2,
+   'Cerâmica Vale do Ribeira S.A.', 'Cancelada a pedido do embarcador.', 25),
+  (509, '0509/2025', 1, 201, 101, 302, 301, NULL, 1, 'N', '2025/10/20 10:00:00', '2025/10/23 08:00:00', 2,
+   'Cerâmica Vale do Ribeira S.A.', 'Container retirado do CY aguardando a coleta.', 25);
 
 -- 1001 is the main demo record. Its full container already left the quay
 -- terminal (the terminal reported the gate-out); the carrier has not closed yet.
@@ -108,7 +118,8 @@ INSERT INTO ORDEM_SERVICO_TIPO (ORDEM_SERVICO_TIPO_ID, ORDEM_SERVICO_ID, TAB_TIP
   (1006, 505, 3, 1, 890.50, NULL, 3),
   (1007, 506, 1, 1, 4120.00, NULL, 2),
   (1008, 507, 1, 1, 3600.00, NULL, NULL),
-  (1009, 508, 1, 3, 1980.00, NULL, NULL);
+  (1009, 508, 1, 3, 1980.00, NULL, NULL),
+  (1010, 509, 1, 1, 1980.00, NULL, NULL);
 
 INSERT INTO AGEND_CONTAINER (AGEND_CONTAINER_ID, ORDEM_SERVICO_ID, TAB_TIPO_CONTAINER_ID, DATA_AGENDAMENTO,
                              LOCAL_AGENDAMENTO, OBSERV) VALUES
@@ -121,7 +132,10 @@ INSERT INTO AGEND_CONTAINER (AGEND_CONTAINER_ID, ORDEM_SERVICO_ID, TAB_TIPO_CONT
   (6007, 504, 3, '2025/10/17 07:30:00', 'Terminal de Contêineres Paranaguá', NULL),
   (6008, 504, 5, '2025/10/17 07:30:00', 'Terminal de Contêineres Paranaguá', NULL),
   (6009, 506, 1, '2025/10/20 08:00:00', 'CY Vazios Rocio', NULL),
-  (6010, 506, 4, '2025/10/20 08:00:00', 'CY Vazios Rocio', NULL);
+  (6010, 506, 4, '2025/10/20 08:00:00', 'CY Vazios Rocio', NULL),
+  (6011, 507, 3, '2025/10/21 08:00:00', 'Terminal de Contêineres Alemoa', NULL),
+  (6012, 507, 3, '2025/10/21 08:00:00', 'Terminal de Contêineres Alemoa', NULL),
+  (6013, 509, 1, '2025/10/23 08:00:00', 'CY Vazios Saboó', NULL);
 
 INSERT INTO SOLICIT_EMBARQUE_CONTAINER (SOLICIT_EMBARQUE_CONTAINER_ID, ORDEM_SERVICO_ID, AGEND_CONTAINER_ID,
                                         CONTAINER_ID, TAB_TIPO_CONTAINER_ID, NUM_LACRE_CIA_MARITIMA,
@@ -135,8 +149,12 @@ INSERT INTO SOLICIT_EMBARQUE_CONTAINER (SOLICIT_EMBARQUE_CONTAINER_ID, ORDEM_SER
   (7007, 504, 6007, 9007, 3, 'MK7730156', 'RFB0203344', NULL, 3910, 25870, 301450),
   (7008, 504, 6008, 9008, 5, 'MK7730157', 'RFB0203345', 'MS001208', 4780, 27600, 188900.9),
   (7009, 506, 6009, 9009, 1, NULL, NULL, NULL, 2180.75, 21000.5, 98450.3),
-  (7010, 506, 6010, 9010, 4, NULL, NULL, NULL, 3050, 19875, 210000);
+  (7010, 506, 6010, 9010, 4, NULL, NULL, NULL, 3050, 19875, 210000),
+  (7011, 509, 6013, 9013, 1, NULL, NULL, NULL, NULL, NULL, NULL);
 
+-- Every container request of the orders that travel under transport bills
+-- (types 2, 7 and 8) has its CTAC; the removal to the inland terminal also
+-- carries its customs transit declaration (DTA).
 INSERT INTO DOCTO_TRANSPORTE (DOCTO_TRANSPORTE_ID, ORDEM_SERVICO_ID, SOLICIT_EMBARQUE_CONTAINER_ID,
                               TAB_TIPO_DOCTO_ID, NUM_DOCTO, SERIE, DATA_EMISSAO, VALOR_FRETE) VALUES
   (8001, 501, 7001, 1, '004512', '1', '2025/10/13 17:40:00', 1283.33),
@@ -147,7 +165,9 @@ INSERT INTO DOCTO_TRANSPORTE (DOCTO_TRANSPORTE_ID, ORDEM_SERVICO_ID, SOLICIT_EMB
   (8006, 504, 7007, 4, '25/0871234-0', NULL, '2025/10/16 10:05:00', 1380.00),
   (8007, 504, 7008, 4, '25/0871235-9', NULL, '2025/10/16 10:06:00', 1380.00),
   (8008, 506, 7009, 2, '000451201', '1', '2025/10/17 08:30:00', 2060.00),
-  (8009, 506, 7010, 2, '000451202', '1', '2025/10/17 08:31:00', 2060.00);
+  (8009, 506, 7010, 2, '000451202', '1', '2025/10/17 08:31:00', 2060.00),
+  (8010, 504, 7007, 1, '004541', '1', '2025/10/16 09:50:00', 1380.00),
+  (8011, 504, 7008, 1, '004542', '1', '2025/10/16 09:51:00', 1380.00);
 
 -- ---------------------------------------------------------------------------
 -- Incidents.
@@ -186,3 +206,78 @@ INSERT INTO INCIDENTE_OS
 INSERT INTO OBSERVACAO_INCIDENTE_OS
   (ORDEM_SERVICO_TIPO_ID, OBSERVACAO, USUARIO_INTERNET_ID, DATA_ALTERACAO) VALUES
   (1003, 'Motorista aguardou liberação no pátio', 25, '2025/10/16 18:20:00');
+
+-- ---------------------------------------------------------------------------
+-- Fractional cargo of order 505: the distribution centre 306 gathers the
+-- pickup and delivers the three invoices.
+INSERT INTO ORDEM_SERVICO_CD (ORDEM_SERVICO_ID, CENTRO_DISTRIBUICAO_ID, INDIC_COLETA_ENTREGA) VALUES
+  (505, 306, 'C');
+
+INSERT INTO NOTA_FISCAL (NOTA_FISCAL_ID, ORDEM_SERVICO_ID, NUM_NOTA, SERIE, DATA_EMISSAO, CNPJ_EMITENTE,
+                         DESTINATARIO, CIDADE, UF, QTDE_VOLUMES, PESO, VALOR) VALUES
+  (10001, 505, '000118204', '1', '2025/10/15 10:02:00', '11.222.333/0001-44',
+   'Auto Peças Vila Maria Ltda', 'São Paulo', 'SP', 6, 412.5, 18940.00),
+  (10002, 505, '000118205', '1', '2025/10/15 10:05:00', '11.222.333/0001-44',
+   'Retífica Motores Campinas Ltda', 'Campinas', 'SP', 5, 388.0, 22315.40),
+  (10003, 505, '000118206', '1', '2025/10/15 10:09:00', '11.222.333/0001-44',
+   'Center Freios Sorocaba', 'Sorocaba', 'SP', 3, 96.75, 4870.90);
+
+INSERT INTO AGENDAMENTO_FRAC (AGENDAMENTO_FRAC_ID, ORDEM_SERVICO_ID, INDIC_COLETA_ENTREGA, NOTA_FISCAL_ID,
+                              DATA_AGENDAMENTO, ENDERECO, QTDE_VOLUMES) VALUES
+  (11001, 505, 'C', NULL, '2025/10/18 09:00:00', 'Rua Voluntários da Pátria, 2140 - Santana, São Paulo/SP', 14),
+  (11002, 505, 'E', 10001, '2025/10/18 14:00:00', 'Av. Guilherme Cotching, 880 - Vila Maria, São Paulo/SP', 6),
+  (11003, 505, 'E', 10002, '2025/10/18 16:30:00', 'Rua Barão de Jaguara, 1215 - Centro, Campinas/SP', 5),
+  (11004, 505, 'E', 10003, '2025/10/18 17:45:00', 'Av. São Paulo, 402 - Além Ponte, Sorocaba/SP', 3);
+
+-- ---------------------------------------------------------------------------
+-- Tracking. The events, and which event each closing step records. With this
+-- data, closing each order on its service date records:
+--   501 (1001)  per container, for its CTAC: saída do porto (terminal 301),
+--               chegada no recebedor, entrega realizada, devolução do vazio
+--               (terminal 302): twelve events, each with its job request
+--   502 (1003)  retirada do vazio (302), chegada no embarcador, saída do
+--               embarcador, entrega no porto (301): four events, no job
+--   503 (1004)  entrega no porto (301) per container: two events and jobs
+--   504 (1005)  saída do porto (304) and chegada no ICT (303) per container:
+--               four events and jobs (the DTAs are not bills: no events)
+--   505 (1006)  chegada no CD de coleta (306) for the pickup and entrega
+--               realizada for each invoice: four events, no job
+--   506, 507    none: cabotage is not tracked, and 507 has no container
+--               request yet to hang a CTAC on.
+INSERT INTO TAB_EVENTO_TRACKING (TAB_EVENTO_TRACKING_ID, DESCRICAO) VALUES
+  (1, 'Retirada do vazio no CY'),
+  (2, 'Chegada no embarcador'),
+  (3, 'Saída do embarcador'),
+  (4, 'Entrega no ICT (coleta)'),
+  (5, 'Entrega no porto'),
+  (6, 'Saída do porto'),
+  (7, 'Chegada no ICT'),
+  (8, 'Chegada no recebedor'),
+  (9, 'Entrega realizada'),
+  (10, 'Devolução do vazio no CY após o CD'),
+  (11, 'Chegada no CD de coleta'),
+  (12, 'Chegada no CD para entrega'),
+  (13, 'Saída do CD com a carga desconsolidada'),
+  (14, 'Chegada no CD para entrega direta'),
+  (15, 'Saída do CD em entrega direta'),
+  (16, 'Devolução do vazio no CY'),
+  (17, 'Saída do ICT');
+
+INSERT INTO PARAMETRO_SISTEMA (PARAMETRO_SISTEMA_ID, DESCRICAO, PARAMETRO) VALUES
+  (1324, 'Tracking: retirada do vazio no CY na coleta de exportação', '1'),
+  (1325, 'Tracking: chegada no embarcador', '2'),
+  (1326, 'Tracking: saída do embarcador', '3'),
+  (1327, 'Tracking: entrega do cheio no ICT na coleta', '4'),
+  (1328, 'Tracking: entrega do cheio no porto', '5'),
+  (1329, 'Tracking: saída do cheio do porto', '6'),
+  (1330, 'Tracking: chegada no ICT', '7'),
+  (1331, 'Tracking: chegada no recebedor', '8'),
+  (1332, 'Tracking: entrega realizada', '9'),
+  (1333, 'Tracking: devolução do vazio no CY após o CD', '10'),
+  (1334, 'Tracking: chegada da carga fracionada no CD de coleta', '11'),
+  (1335, 'Tracking: chegada no CD para entrega', '12'),
+  (1336, 'Tracking: saída do CD com a carga desconsolidada', '13'),
+  (1390, 'Tracking: chegada no CD em entrega direta', '14'),
+  (1391, 'Tracking: saída do CD em entrega direta', '15'),
+  (2144, 'Tracking: devolução do vazio no CY', '16'),
+  (5202, 'Tracking: saída do ICT', '17');

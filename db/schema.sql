@@ -118,7 +118,10 @@ CREATE TABLE TAB_STATUS_OS_TIPO (
 CREATE TABLE TAB_TIPO_DOCTO (
   TAB_TIPO_DOCTO_ID INTEGER PRIMARY KEY,
   SIGLA             TEXT NOT NULL,
-  DESCRICAO         TEXT NOT NULL
+  DESCRICAO         TEXT NOT NULL,
+  -- 'S': a bill of the transport itself (CTAC, CT-e). Tracking events are
+  -- reported against these; customs declarations and invoices travel along.
+  FLAG_CONHECIMENTO TEXT NOT NULL DEFAULT 'N' CHECK (FLAG_CONHECIMENTO IN ('S', 'N'))
 );
 
 CREATE TABLE FORNECEDOR (
@@ -151,7 +154,8 @@ CREATE TABLE ORDEM_SERVICO (
   PORTO_ID                  INTEGER REFERENCES PORTO,
   TERMINAL_VAZIO_ID         INTEGER REFERENCES TERMINAL,  -- where the empty container is taken or returned
   TERMINAL_CHEIO_ID         INTEGER REFERENCES TERMINAL,  -- where the full container is taken or delivered
-  CENTRO_DISTRIBUICAO_ID    INTEGER REFERENCES TERMINAL,  -- set when the cargo passes a distribution centre
+  -- 'S': cargo that passes a distribution centre goes on to the receiver the
+  -- same day, without being stored there. The centres are in ORDEM_SERVICO_CD.
   FLAG_ENTREGA_DIRETA       TEXT CHECK (FLAG_ENTREGA_DIRETA IN ('S', 'N')),
   TAB_STATUS_PAGTO_OS_ID    INTEGER NOT NULL DEFAULT 1 REFERENCES TAB_STATUS_PAGTO_OS,
   -- 'S': the transport travels under transport documents (CTAC) of its containers.
@@ -193,14 +197,18 @@ CREATE TABLE TAB_TIPO_CONTAINER (
   TARA_PADRAO           REAL
 );
 
--- The container register: one row per container number (ISO 6346, with its check digit).
+-- The container register: one row per container number (ISO 6346, with its
+-- check digit), kept in capitals. The number is unique whatever its case: two
+-- closings that register the same new container at once must end with one row.
 CREATE TABLE CONTAINER (
   CONTAINER_ID          INTEGER PRIMARY KEY,
-  NUM_CONTAINER         TEXT NOT NULL UNIQUE,
+  NUM_CONTAINER         TEXT NOT NULL UNIQUE COLLATE NOCASE,
   TAB_TIPO_CONTAINER_ID INTEGER REFERENCES TAB_TIPO_CONTAINER,
   TARA                  REAL,
   DATA_CADASTRO         TEXT,
-  USUARIO_CADASTRO_ID   INTEGER REFERENCES USUARIO_INTERNET
+  USUARIO_CADASTRO_ID   INTEGER REFERENCES USUARIO_INTERNET,
+  DATA_ALTERACAO        TEXT,
+  USUARIO_ALTERACAO_ID  INTEGER REFERENCES USUARIO_INTERNET
 );
 
 -- The schedule of one container of an order; the closing observation is kept here.
@@ -245,10 +253,53 @@ CREATE TABLE DOCTO_TRANSPORTE (
   VALOR_FRETE                   REAL
 );
 
+-- The distribution centres an order's cargo passes. 'C': the centre where the
+-- pickups are gathered (its terminal is where fractional pickups arrive);
+-- 'E': a centre the cargo is delivered from.
+CREATE TABLE ORDEM_SERVICO_CD (
+  ORDEM_SERVICO_ID       INTEGER NOT NULL REFERENCES ORDEM_SERVICO,
+  CENTRO_DISTRIBUICAO_ID INTEGER NOT NULL REFERENCES TERMINAL,
+  INDIC_COLETA_ENTREGA   TEXT NOT NULL CHECK (INDIC_COLETA_ENTREGA IN ('C', 'E')),
+  PRIMARY KEY (ORDEM_SERVICO_ID, CENTRO_DISTRIBUICAO_ID, INDIC_COLETA_ENTREGA)
+);
+
+-- Invoices (notas fiscais) of fractional cargo: a delivery is always of one invoice.
+CREATE TABLE NOTA_FISCAL (
+  NOTA_FISCAL_ID   INTEGER PRIMARY KEY,
+  ORDEM_SERVICO_ID INTEGER NOT NULL REFERENCES ORDEM_SERVICO,
+  NUM_NOTA         TEXT NOT NULL,
+  SERIE            TEXT,
+  DATA_EMISSAO     TEXT,
+  CNPJ_EMITENTE    TEXT,
+  DESTINATARIO     TEXT NOT NULL,
+  CIDADE           TEXT,
+  UF               TEXT,
+  QTDE_VOLUMES     INTEGER,
+  PESO             REAL,
+  VALOR            REAL
+);
+
+-- The pickups ('C') and deliveries ('E') of a fractional order.
+CREATE TABLE AGENDAMENTO_FRAC (
+  AGENDAMENTO_FRAC_ID  INTEGER PRIMARY KEY,
+  ORDEM_SERVICO_ID     INTEGER NOT NULL REFERENCES ORDEM_SERVICO,
+  INDIC_COLETA_ENTREGA TEXT NOT NULL CHECK (INDIC_COLETA_ENTREGA IN ('C', 'E')),
+  NOTA_FISCAL_ID       INTEGER REFERENCES NOTA_FISCAL,
+  DATA_AGENDAMENTO     TEXT,
+  ENDERECO             TEXT,
+  QTDE_VOLUMES         INTEGER,
+  -- Delivery tracking is kept by invoice, so a delivery without one could not be tracked.
+  CHECK (INDIC_COLETA_ENTREGA = 'C' OR NOTA_FISCAL_ID IS NOT NULL)
+);
+
 CREATE INDEX ORDEM_SERVICO_TIPO_OS ON ORDEM_SERVICO_TIPO (ORDEM_SERVICO_ID);
 CREATE INDEX AGEND_CONTAINER_OS ON AGEND_CONTAINER (ORDEM_SERVICO_ID);
 CREATE INDEX SOLICIT_EMBARQUE_CONTAINER_OS ON SOLICIT_EMBARQUE_CONTAINER (ORDEM_SERVICO_ID);
 CREATE INDEX DOCTO_TRANSPORTE_SOLICIT ON DOCTO_TRANSPORTE (SOLICIT_EMBARQUE_CONTAINER_ID);
+CREATE INDEX SOLICIT_EMBARQUE_CONTAINER_CONTAINER ON SOLICIT_EMBARQUE_CONTAINER (CONTAINER_ID);
+CREATE INDEX SOLICIT_EMBARQUE_CONTAINER_AGEND ON SOLICIT_EMBARQUE_CONTAINER (AGEND_CONTAINER_ID);
+CREATE INDEX NOTA_FISCAL_OS ON NOTA_FISCAL (ORDEM_SERVICO_ID);
+CREATE INDEX AGENDAMENTO_FRAC_OS ON AGENDAMENTO_FRAC (ORDEM_SERVICO_ID);
 
 -- The codes the closing rules know by number (order types 1, 2, 7, 8, 9, 12,
 -- 16 and 17, service type 1, the closed state 2) are part of the system, not
@@ -284,11 +335,11 @@ INSERT INTO TAB_STATUS_OS_TIPO (TAB_STATUS_OS_TIPO_ID, DESCRICAO) VALUES
   (2, 'Fechada'),
   (3, 'Cancelada');
 
-INSERT INTO TAB_TIPO_DOCTO (TAB_TIPO_DOCTO_ID, SIGLA, DESCRICAO) VALUES
-  (1, 'CTAC', 'Conhecimento de Transporte Aquaviário de Cargas'),
-  (2, 'CT-e', 'Conhecimento de Transporte Eletrônico'),
-  (3, 'NF', 'Nota Fiscal'),
-  (4, 'DTA', 'Declaração de Trânsito Aduaneiro');
+INSERT INTO TAB_TIPO_DOCTO (TAB_TIPO_DOCTO_ID, SIGLA, DESCRICAO, FLAG_CONHECIMENTO) VALUES
+  (1, 'CTAC', 'Conhecimento de Transporte Aquaviário de Cargas', 'S'),
+  (2, 'CT-e', 'Conhecimento de Transporte Eletrônico', 'S'),
+  (3, 'NF', 'Nota Fiscal', 'N'),
+  (4, 'DTA', 'Declaração de Trânsito Aduaneiro', 'N');
 
 INSERT INTO TAB_TIPO_CONTAINER (TAB_TIPO_CONTAINER_ID, SIGLA, CODIGO_ISO, DESCRICAO, TARA_PADRAO) VALUES
   (1, '20DC', '22G1', 'Dry 20 pés', 2200),
@@ -350,4 +401,64 @@ CREATE TABLE INCIDENTE_OS_CARGA (
   POSICAO INTEGER NOT NULL,
   ITEM    TEXT,
   PRIMARY KEY (LISTA, POSICAO)
+);
+
+-- ---------------------------------------------------------------------------
+-- Tracking.
+-- The events a transport goes through, as the tracking screens name them.
+CREATE TABLE TAB_EVENTO_TRACKING (
+  TAB_EVENTO_TRACKING_ID INTEGER PRIMARY KEY,
+  DESCRICAO              TEXT NOT NULL
+);
+
+-- System parameters: one value per code. The closing knows its tracking
+-- steps by code (1324, 1325, ...); each company decides in PARAMETRO which
+-- event a step records, so two steps may share an event.
+CREATE TABLE PARAMETRO_SISTEMA (
+  PARAMETRO_SISTEMA_ID INTEGER PRIMARY KEY,
+  DESCRICAO            TEXT NOT NULL,
+  PARAMETRO            TEXT
+);
+
+-- One tracking event. Full-container events belong to a container request and,
+-- for the order types that travel under them, to one of its transport bills;
+-- fractional events belong to a pickup schedule or to a delivered invoice.
+CREATE TABLE TRACKING (
+  TRACKING_ID                   INTEGER PRIMARY KEY,
+  ORDEM_SERVICO_ID              INTEGER NOT NULL REFERENCES ORDEM_SERVICO,
+  SOLICIT_EMBARQUE_CONTAINER_ID INTEGER REFERENCES SOLICIT_EMBARQUE_CONTAINER,
+  DOCTO_TRANSPORTE_ID           INTEGER REFERENCES DOCTO_TRANSPORTE,  -- the CTAC
+  AGENDAMENTO_FRAC_ID           INTEGER REFERENCES AGENDAMENTO_FRAC,
+  NOTA_FISCAL_ID                INTEGER REFERENCES NOTA_FISCAL,
+  TAB_EVENTO_TRACKING_ID        INTEGER NOT NULL REFERENCES TAB_EVENTO_TRACKING,
+  TERMINAL_ID                   INTEGER REFERENCES TERMINAL,
+  DATA_EVENTO                   TEXT NOT NULL,
+  HORA_EVENTO                   TEXT,  -- the hour as the carrier reported it, hh:mm
+  EMPRESA_ID                    INTEGER,
+  USUARIO_INTERNET_ID           INTEGER REFERENCES USUARIO_INTERNET,
+  DATA_INCLUSAO                 TEXT NOT NULL
+);
+CREATE INDEX TRACKING_OS ON TRACKING (ORDEM_SERVICO_ID);
+CREATE INDEX TRACKING_AGENDAMENTO_FRAC ON TRACKING (AGENDAMENTO_FRAC_ID);
+CREATE INDEX TRACKING_NOTA_FISCAL ON TRACKING (NOTA_FISCAL_ID);
+
+-- ---------------------------------------------------------------------------
+-- Background job functions. 2266 processes a new tracking event; the closing
+-- requests it by number.
+CREATE TABLE FUNCAO (
+  FUNCAO_ID INTEGER PRIMARY KEY,
+  DESCRICAO TEXT NOT NULL
+);
+INSERT INTO FUNCAO (FUNCAO_ID, DESCRICAO) VALUES
+  (2266, 'Processamento de evento de tracking');
+
+-- ---------------------------------------------------------------------------
+-- Work table of the writing procedures: the refusals found for the call under
+-- way. A procedure fills it first, writes only while it is empty, answers the
+-- first refusal (lowest POSICAO) and empties it, all inside its own write
+-- transaction, so it is always empty between calls.
+CREATE TABLE RECUSA_CHAMADA (
+  POSICAO INTEGER PRIMARY KEY,
+  RETORNO INTEGER NOT NULL,
+  MSG_RET TEXT NOT NULL
 );

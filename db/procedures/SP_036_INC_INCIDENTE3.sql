@@ -12,34 +12,57 @@
 -- Answers retorno 0, or retorno 1 with the reason in Msg_Ret and nothing
 -- written.
 
--- Unpack the four lists, one row per element, numbered from 1.
-WITH RECURSIVE
+-- Unpack the four lists, one row per element, numbered from 1, in one pass
+-- over each list whatever it holds. json_quote escapes the list (a NUL becomes
+-- \u0000), every separator becomes the end of one JSON string and the start
+-- of the next, and json_each walks the array. The decoded elements serve only
+-- for their lengths in bytes: json_each cuts a text at a NUL, so a NUL is
+-- decoded as \u0001 instead (the same length), after '\\' is respelled so that
+-- a typed backslash-u0000 is not taken for one. Each element is then copied
+-- byte for byte out of the list, NULs and all. The lists are read as blobs
+-- straight from the arguments, never carried along the element rows: a copy
+-- of the whole list per element would make the work grow with the square of
+-- its length.
+WITH
   listas (LISTA, TEXTO, SEPARADOR) AS (
-    VALUES ('INCIDENTE', :LISTA_INCIDENTE_ID, ','),
-           ('JUSTIFICATIVA', :LISTA_JUSTIFICATIVA, '|'),
-           ('SELECIONADO', :LISTA_FLAG_SELECIONADO, ','),
-           ('TIPO_CADASTRO', :LISTA_FLAG_TIPO_CADASTRO, ',')
+    VALUES ('INCIDENTE', CAST(:LISTA_INCIDENTE_ID AS TEXT), ','),
+           ('JUSTIFICATIVA', CAST(:LISTA_JUSTIFICATIVA AS TEXT), '|'),
+           ('SELECIONADO', CAST(:LISTA_FLAG_SELECIONADO AS TEXT), ','),
+           ('TIPO_CADASTRO', CAST(:LISTA_FLAG_TIPO_CADASTRO AS TEXT), ',')
   ),
-  partes (LISTA, SEPARADOR, POSICAO, ITEM, RESTO) AS (
-    SELECT LISTA, SEPARADOR, 0, NULL, TEXTO || SEPARADOR
-      FROM listas
-     WHERE TEXTO IS NOT NULL
-    UNION ALL
-    SELECT LISTA, SEPARADOR, POSICAO + 1,
-           substr(RESTO, 1, instr(RESTO, SEPARADOR) - 1),
-           substr(RESTO, instr(RESTO, SEPARADOR) + 1)
-      FROM partes
-     WHERE RESTO <> ''
+  elementos (LISTA, POSICAO, TAMANHO) AS (
+    SELECT l.LISTA, e.key + 1, length(CAST(e.value AS BLOB))
+      FROM listas l,
+           json_each('[' || replace(replace(replace(json_quote(l.TEXTO), '\\', '\u005c'),
+                                            '\u0000', '\u0001'),
+                                    l.SEPARADOR, '","') || ']') e
+     WHERE l.TEXTO IS NOT NULL
+  ),
+  posicionados (LISTA, POSICAO, TAMANHO, INICIO) AS (
+    SELECT LISTA, POSICAO, TAMANHO,
+           sum(TAMANHO + 1) OVER (PARTITION BY LISTA ORDER BY POSICAO) - TAMANHO
+      FROM elementos
   )
 INSERT INTO INCIDENTE_OS_CARGA (LISTA, POSICAO, ITEM)
-SELECT LISTA, POSICAO, ITEM FROM partes WHERE POSICAO > 0;
+SELECT LISTA, POSICAO,
+       CAST(substr(CASE LISTA
+                     WHEN 'INCIDENTE'     THEN CAST(:LISTA_INCIDENTE_ID AS BLOB)
+                     WHEN 'JUSTIFICATIVA' THEN CAST(:LISTA_JUSTIFICATIVA AS BLOB)
+                     WHEN 'SELECIONADO'   THEN CAST(:LISTA_FLAG_SELECIONADO AS BLOB)
+                     ELSE CAST(:LISTA_FLAG_TIPO_CADASTRO AS BLOB)
+                   END, INICIO, TAMANHO) AS TEXT)
+  FROM posicionados;
 
 -- The refusals, in the order they are reported.
 INSERT INTO INCIDENTE_OS_CARGA (LISTA, POSICAO, ITEM)
 SELECT 'RECUSA', 1, 'Ordem de serviço tipo não informada.'
  WHERE :ORDEM_SERVICO_TIPO_ID IS NULL
 UNION ALL
-SELECT 'RECUSA', 2,
+SELECT 'RECUSA', 2, 'Ordem de serviço tipo não cadastrada: ' || :ORDEM_SERVICO_TIPO_ID || '.'
+ WHERE :ORDEM_SERVICO_TIPO_ID IS NOT NULL
+   AND NOT EXISTS (SELECT 1 FROM ORDEM_SERVICO_TIPO WHERE ORDEM_SERVICO_TIPO_ID = :ORDEM_SERVICO_TIPO_ID)
+UNION ALL
+SELECT 'RECUSA', 3,
        'As listas de incidentes, justificativas, seleções e tipos de cadastro não têm o mesmo número de elementos.'
   FROM (SELECT coalesce(sum(LISTA = 'INCIDENTE'), 0)     AS INCIDENTES,
                coalesce(sum(LISTA = 'JUSTIFICATIVA'), 0) AS JUSTIFICATIVAS,
@@ -50,11 +73,13 @@ SELECT 'RECUSA', 2,
     OR (:LISTA_JUSTIFICATIVA IS NOT NULL AND JUSTIFICATIVAS <> INCIDENTES)
     OR (:LISTA_FLAG_TIPO_CADASTRO IS NOT NULL AND TIPOS <> INCIDENTES)
 UNION ALL
-SELECT 'RECUSA', 3, 'Tipo de incidente não cadastrado: ' || ITEM || '.'
+SELECT 'RECUSA', 4, 'Tipo de incidente não cadastrado: ' || ITEM || '.'
   FROM (SELECT c.ITEM
           FROM INCIDENTE_OS_CARGA c
          WHERE c.LISTA = 'INCIDENTE'
+           -- GLOB and CAST stop reading at a NUL, so '1' followed by one would pass for 1.
            AND NOT (trim(c.ITEM) <> '' AND trim(c.ITEM) NOT GLOB '*[^0-9]*'
+                    AND instr(c.ITEM, char(0)) = 0
                     AND EXISTS (SELECT 1
                                   FROM TAB_TIPO_INCIDENTE t
                                  WHERE t.TAB_TIPO_INCIDENTE_ID = CAST(trim(c.ITEM) AS INTEGER)))

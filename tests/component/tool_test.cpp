@@ -22,71 +22,67 @@ struct ToolRun {
   std::string out, err;
 };
 
-std::string slurp(const fs::path& path) {
-  std::ifstream in(path);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
-
+// Each test runs the tool in the folder of a fresh database, which goes with it.
 class Tool : public ::testing::Test {
  protected:
   void SetUp() override {
-    const char* tool = std::getenv("QRNMVL_TOOL");
-    if (!tool) GTEST_SKIP() << "QRNMVL_TOOL is not set";
-    tool_ = tool;
-    dir_ = fs::temp_directory_path() /
-           ("qrnmvl-tool-" + std::to_string(::getpid()) + "-" +
-            ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::create_directories(dir_);
-  }
-  void TearDown() override {
-    std::error_code ignored;
-    fs::remove_all(dir_, ignored);
+    if (!tool_) GTEST_SKIP() << "QRNMVL_TOOL is not set";
   }
 
   // `environment` goes before the tool, e.g. "env -u NAME".
   ToolRun run(const std::string& args, const std::string& input = "",
               const std::string& environment = "") const {
     std::ofstream(dir_ / "in") << input;
-    const std::string command = environment + " '" + tool_ + "' " + args + " <'" +
+    const std::string command = environment + " '" + std::string(tool_) + "' " + args + " <'" +
                                 (dir_ / "in").string() + "' >'" + (dir_ / "out").string() +
                                 "' 2>'" + (dir_ / "err").string() + "'";
     const int status = std::system(command.c_str());
-    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, slurp(dir_ / "out"), slurp(dir_ / "err")};
+    const auto slurp = [&](const char* name) {
+      std::ostringstream text;
+      text << std::ifstream(dir_ / name).rdbuf();
+      return text.str();
+    };
+    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, slurp("out"), slurp("err")};
   }
 
-  std::string tool_;
-  fs::path dir_;
+  const char* tool_ = std::getenv("QRNMVL_TOOL");
+  testing::TestDatabase db;
+  const fs::path dir_ = fs::path(db.path()).parent_path();
 };
 
-TEST_F(Tool, BadInputIsAOneLineUsageError) {
-  const std::string db = (dir_ / "app.db").string();
-  ASSERT_EQ(run("init " + db + " --demo").exit_code, 0);
-  struct Case {
-    std::string args, input;
-  };
-  const Case cases[] = {
+// A usage error exits 2 with one line; a call that ran exits 0, whatever its result.
+TEST_F(Tool, ExitCodes) {
+  const std::string created = (dir_ / "created.db").string();
+  ASSERT_EQ(run("init " + created + " --demo").exit_code, 0);
+  const std::pair<std::string, std::string> cases[] = {
+      // arguments, standard input
       {"", ""},
       {"frobnicate", ""},
-      {"call gNoSuchOperation --db " + db, "{}"},
-      {"call gConsulta_Porto_Ponto --db " + db, "{not json"},
-      {"call gConsulta_Porto_Ponto --db " + db, R"({"no_such_parameter": 1})"},
+      {"call gNoSuchOperation --db " + db.path(), "{}"},
+      {"call gConsulta_Porto_Ponto --db " + db.path(), "{not json"},
+      {"call gConsulta_Porto_Ponto --db " + db.path(), R"({"no_such_parameter": 1})"},
       {"call gConsulta_Porto_Ponto --db " + (dir_ / "missing.db").string(), "{}"},
-      {"call gConsulta_Porto_Ponto --db " + db, R"({"invntBase_dados": 1e400})"},
-      {"call gConsulta_Porto_Ponto --db " + db, std::string(100000, '[')},
-      {"call gConsulta_Porto_Ponto --db " + db, R"({"invntBase_dados": "a\u0000b"})"},
-      {"call 'g\nX' --db " + db, "{}"},
+      {"call gConsulta_Porto_Ponto --db " + db.path(), R"({"invntBase_dados": 1e400})"},
+      {"call gConsulta_Porto_Ponto --db " + db.path(), std::string(100000, '[')},
+      {"call gConsulta_Porto_Ponto --db " + db.path(), R"({"invntBase_dados": "a\u0000b"})"},
+      {"call 'g\nX' --db " + db.path(), "{}"},
       {"call gConsulta_Porto_Ponto --params " + (dir_ / "missing.json").string(), ""},
-      {"init " + db, ""},  // exists, no --force
+      {"init " + created, ""},  // exists, no --force
   };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.args);
-    const ToolRun r = run(c.args, c.input);
+  for (const auto& [args, input] : cases) {
+    SCOPED_TRACE(args);
+    const ToolRun r = run(args, input);
     EXPECT_EQ(r.exit_code, 2);
     EXPECT_FALSE(r.err.empty());
     EXPECT_EQ(r.err.find('\n'), r.err.size() - 1) << r.err;
   }
+  ASSERT_EQ(run("init " + created + " --force").exit_code, 0);  // replaced, without demo data
+  // The database just created works: nobody has ports there.
+  const ToolRun failed =
+      run("call gConsulta_Porto_Ponto --db " + created,
+          R"({"invntUsuario_internet_id": 999, "invntBase_dados": "SQLSERVER"})");
+  EXPECT_EQ(failed.exit_code, 0) << failed.err;
+  EXPECT_EQ(nlohmann::json::parse(failed.out)["result"], 10);
 }
 
 // The help of "call" is what a caller writes a JSON call from: every operation
@@ -105,7 +101,6 @@ TEST_F(Tool, CallHelpListsEveryParameterInOrder) {
 }
 
 TEST_F(Tool, CallsAnOperationUnderEitherLocale) {
-  testing::TestDatabase db;
   db.redefine("SP_QRN_CON_PORTO_PONTO3", "USUARIO_INTERNET_ID",
               "SELECT 4 AS PONTO_OPERACAO_ID, 9 AS PORTO_ID, 'Terminal 2.5' AS nome_porto");
   const std::pair<const char*, const char*> cases[] = {{"pt_BR", "Terminal 2,5"},
@@ -124,28 +119,17 @@ TEST_F(Tool, CallsAnOperationUnderEitherLocale) {
   EXPECT_EQ(db.commands().size(), 2u);
 }
 
-TEST_F(Tool, AFailureResultStillExitsZero) {
-  const std::string db = (dir_ / "app.db").string();
-  ASSERT_EQ(run("init " + db).exit_code, 0);
-  const ToolRun r = run("call gConsulta_Porto_Ponto --db " + db,
-                        R"({"invntUsuario_internet_id": 999, "invntBase_dados": "SQLSERVER"})");
-  EXPECT_EQ(r.exit_code, 0) << r.err;
-  EXPECT_EQ(nlohmann::json::parse(r.out)["result"], 10);
-}
-
 // Whatever is wrong with the database, the operation reports it itself: exit 0, result 10 and
 // its message, as a host calling the library would see it.
 TEST_F(Tool, DatabaseFailuresAreTheOperationsOwn) {
-  testing::TestDatabase db;
   std::ofstream(dir_ / "notes.db") << "this is not a database file, only some text in a file\n";
   // A writer in exclusive locking mode keeps every other connection out.
   sqlite3* holder = nullptr;
   ASSERT_EQ(sqlite3_open(db.path().c_str(), &holder), SQLITE_OK);
-  ASSERT_EQ(sqlite3_exec(holder,
-                         "PRAGMA locking_mode = EXCLUSIVE; BEGIN EXCLUSIVE; "
-                         "DELETE FROM LOG_MSG",
-                         nullptr, nullptr, nullptr),
-            SQLITE_OK);
+  ASSERT_EQ(
+      sqlite3_exec(holder, "PRAGMA locking_mode = EXCLUSIVE; BEGIN EXCLUSIVE; DELETE FROM LOG_MSG",
+                   nullptr, nullptr, nullptr),
+      SQLITE_OK);
   const std::string cases[] = {
       "--connection 'Provider=SQLite;Data Source=" + (dir_ / "missing.db").string() + "'",
       "--db " + (dir_ / "notes.db").string(),
@@ -167,21 +151,22 @@ TEST_F(Tool, DatabaseFailuresAreTheOperationsOwn) {
 // The tool is a host: --trace allows the trace it asks for, and a Trace= in a connection text
 // alone does nothing.
 TEST_F(Tool, OnlyTheTraceOptionTraces) {
-  const std::string db = (dir_ / "app.db").string();
-  ASSERT_EQ(run("init " + db + " --demo").exit_code, 0);
   const std::string call = R"({"invntUsuario_internet_id": 25, "invntBase_dados": "SQLSERVER"})";
   const std::string trace = (dir_ / "sent.jsonl").string();
   const std::string unset = "env -u QRNMVL_TRACE_DIR";
-  ASSERT_EQ(run("call gConsulta_Porto_Ponto --connection 'Provider=SQLite;Data Source=" + db +
-                    ";Trace=" + trace + "'",
+  ASSERT_EQ(run("call gConsulta_Porto_Ponto --connection 'Provider=SQLite;Data Source=" +
+                    db.path() + ";Trace=" + trace + "'",
                 call, unset)
                 .exit_code,
             0);
   EXPECT_FALSE(fs::exists(trace));
-  ASSERT_EQ(
-      run("call gConsulta_Porto_Ponto --db " + db + " --trace " + trace, call, unset).exit_code, 0);
-  EXPECT_EQ(slurp(trace), R"({"command":"EXEC SP_QRN_CON_PORTO_PONTO3   25"})"
-                          "\n");
+  ASSERT_EQ(run("call gConsulta_Porto_Ponto --db " + db.path() + " --trace " + trace, call, unset)
+                .exit_code,
+            0);
+  std::ostringstream sent;
+  sent << std::ifstream(trace).rdbuf();
+  EXPECT_EQ(sent.str(), R"({"command":"EXEC SP_QRN_CON_PORTO_PONTO3   25"})"
+                        "\n");
 }
 
 TEST_F(Tool, HelpStatesTheExitCodes) {

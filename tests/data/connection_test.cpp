@@ -6,16 +6,14 @@
 #include <thread>
 
 #include "data/connection_text.hpp"
-#include "data/transaction.hpp"
 #include "data/sqlite/driver.hpp"
 #include "data/sqlite/reference.hpp"
+#include "data/transaction.hpp"
 #include "support/test_database.hpp"
 #include "support/test_values.hpp"
 
 namespace qrnmvl::data {
 namespace {
-
-using Rows = std::vector<std::vector<Variant>>;
 
 TEST(ConnectionText, KeysAndValues) {
   const std::pair<const char*, std::map<std::string, std::string>> cases[] = {
@@ -91,7 +89,6 @@ TEST(ConnectionCache, OneConnectionPerTextAndThread) {
   EXPECT_EQ(error_of([&] { first->execute("SELECT 1"); }).number(), 3704);
   const auto reopened = cached_connection(db.connection_text());
   EXPECT_EQ(reopened->state(), 1);
-
 }
 
 // A routine that reopens its text inside a write transaction sees its own

@@ -9,8 +9,6 @@
 namespace qrnmvl::data {
 namespace {
 
-using Rows = std::vector<std::vector<Variant>>;
-
 class Engine : public ::testing::Test {
  protected:
   void SetUp() override {

@@ -1,7 +1,5 @@
 #include <qrnmvl/qrnmvl.hpp>
-#include <string>
 #include <tuple>
-#include <vector>
 
 #include "data/connection.hpp"
 #include "support/test_database.hpp"
@@ -11,12 +9,9 @@ namespace qrnmvl {
 namespace {
 
 using testing::TestDatabase;
-using Rows = std::vector<std::vector<Variant>>;
 
 const char* const kProcedure = "SP_036_INC_INCIDENTE3";
 const char* const kParams = "a, b, c, d, e, f, g, h";  // the scripted bodies read none
-const Variant kSuccess(std::int16_t{0});
-const Variant kFailure(std::int16_t{10});
 
 // One checklist row as the front end sends it back.
 struct Row {

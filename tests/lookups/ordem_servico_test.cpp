@@ -7,6 +7,7 @@
 
 #include "common/values.hpp"
 #include "support/test_database.hpp"
+#include "support/test_values.hpp"
 
 namespace qrnmvl {
 namespace {
@@ -15,7 +16,6 @@ const char* const kFailureMessage =
     "Acesso ao Fechamento da OS não disponível. Favor tentar mais tarde.";
 const char* const kHeader = "SP_VLM_CON_OS_FECHAMENTO13";
 const char* const kLines = "SP_VLM_CON_SOL_CONT_OS_FECHA11";
-const Variant kSuccess(std::int16_t{0}), kFailure(std::int16_t{10});
 using Lines = Variant::Array;
 const std::vector<std::string>& kNames = find_operation("gConsulta_Ordem_Servico_Tipo")->parameters;
 
@@ -216,57 +216,36 @@ TEST(OrderQuery, AnswersEveryParameterByName) {
                             {"invntOrdem_Servico_Tipo_ID", 1001}};
   const auto answer =
       nlohmann::json::parse(invoke_json(component, "gConsulta_Ordem_Servico_Tipo", call.dump()));
-  const nlohmann::json empty{{"$empty", true}};
-  const nlohmann::json expected{
-      {"invntConecta_db", db.connection_text()},
-      {"invntUsuario_internet_id", 25},
-      {"invntEmpresa_id", empty},
-      {"inVntBanco_Dados", "SQLSERVER"},
-      {"invntNome_Produto", empty},
-      {"invntOrdem_Servico_Tipo_ID", 1001},
-      {"outvntordem_servico_id", 501},
-      {"outvntDESCR_TIPO_SERVICO", "Transporte de Contêiner"},
-      {"outvntFORNECEDOR", "Transportadora Rodomar Ltda"},
-      {"outvntdata_servico", "15/10/2025"},
-      {"outvntnum_os", "0501/2025"},
-      {"OUTvntData_Ini_Execucao", ""},
-      {"outvntHORA_INI_EXECUCAO", ""},
-      {"OUTvntData_Fim_Execucao", ""},
-      {"outvntHORA_FIM_EXECUCAO", ""},
-      {"outvntDESC_TAB_STATUS_PAGTO_OS", "Aguardando Fechamento"},
-      {"outarrvntSOLICIT_EMBARQUE_CONTAINER_ID", {7001, 7002, 7003}},
-      {"outarrvntNUM_CONTAINER", {"TGHU8731457", "MSCU5529040", "HLXU2309177"}},
-      {"outarrvntnum_lacre_cia_maritima", {"ML4471203", "ML4471204", ""}},
-      {"outarrvntnum_lacre_receita_federal", {"RFB0098812", "", ""}},
-      {"outarrvntnum_lacre_min_saude", {"", "", ""}},
-      {"outarrvntTara", {"2200,50", "3900,00", ""}},
-      {"outarrvntAGEND_CONTAINER_ID", {6001, 6002, 6003}},
-      {"outvntQtde_Sol_Cont", 3},
-      {"ouvntObserv", ""},
-      {"outvntTAB_TIPO_ORDEM_SERVICO_iD", 2},
-      {"arrTab_Tipo_Container_ID", {1, 3, 2}},
-      {"outvntMsg_Ret", empty},
-      {"outvntIndic_OS_Em_Pagamento", "N"},
-      {"outvntIndic_Mostra_Campo_Terminal", "S"},
-      {"outvntTAB_TIPO_SERVICO_ID", 1},
-      {"OUTvntData_Retirada_Terminal", "15/10/2025"},
-      {"outvntHora_Retirada_Terminal", "07:40"},
-      {"OUTvntData_Entrega_Terminal", ""},
-      {"outvntHora_Entrega_Terminal", ""},
-      {"outvntfornecedor_id", 201},
-      {"outvntterminal_vazio_id", 302},
-      {"outvntterminal_cheio_id", 301},
-      {"outvntflag_ctac_os", "S"},
-      {"OUTarrPeso_Carga", {18450.0, 24100.0, ""}},
-      {"OUTarrValor_NF", {152300.75, "", ""}},
-      {"OUTvntPlaca_Cavalo", ""},
-      {"outvntflag_contr_canhoto", "S"},
-      {"outvnttab_tipo_docto_id", 1},
-      {"outvntnum_documento", ""},
-      {"outvntflag_num_docto", "S"}};
+  nlohmann::json expected = nlohmann::json::parse(R"({
+      "invntUsuario_internet_id": 25, "invntEmpresa_id": {"$empty": true},
+      "inVntBanco_Dados": "SQLSERVER", "invntNome_Produto": {"$empty": true},
+      "invntOrdem_Servico_Tipo_ID": 1001, "outvntordem_servico_id": 501,
+      "outvntDESCR_TIPO_SERVICO": "Transporte de Contêiner",
+      "outvntFORNECEDOR": "Transportadora Rodomar Ltda", "outvntdata_servico": "15/10/2025",
+      "outvntnum_os": "0501/2025", "OUTvntData_Ini_Execucao": "", "outvntHORA_INI_EXECUCAO": "",
+      "OUTvntData_Fim_Execucao": "", "outvntHORA_FIM_EXECUCAO": "",
+      "outvntDESC_TAB_STATUS_PAGTO_OS": "Aguardando Fechamento",
+      "outarrvntSOLICIT_EMBARQUE_CONTAINER_ID": [7001, 7002, 7003],
+      "outarrvntNUM_CONTAINER": ["TGHU8731457", "MSCU5529040", "HLXU2309177"],
+      "outarrvntnum_lacre_cia_maritima": ["ML4471203", "ML4471204", ""],
+      "outarrvntnum_lacre_receita_federal": ["RFB0098812", "", ""],
+      "outarrvntnum_lacre_min_saude": ["", "", ""], "outarrvntTara": ["2200,50", "3900,00", ""],
+      "outarrvntAGEND_CONTAINER_ID": [6001, 6002, 6003], "outvntQtde_Sol_Cont": 3,
+      "ouvntObserv": "", "outvntTAB_TIPO_ORDEM_SERVICO_iD": 2, "arrTab_Tipo_Container_ID": [1, 3, 2],
+      "outvntMsg_Ret": {"$empty": true}, "outvntIndic_OS_Em_Pagamento": "N",
+      "outvntIndic_Mostra_Campo_Terminal": "S", "outvntTAB_TIPO_SERVICO_ID": 1,
+      "OUTvntData_Retirada_Terminal": "15/10/2025", "outvntHora_Retirada_Terminal": "07:40",
+      "OUTvntData_Entrega_Terminal": "", "outvntHora_Entrega_Terminal": "",
+      "outvntfornecedor_id": 201, "outvntterminal_vazio_id": 302, "outvntterminal_cheio_id": 301,
+      "outvntflag_ctac_os": "S", "OUTarrPeso_Carga": [18450.0, 24100.0, ""],
+      "OUTarrValor_NF": [152300.75, "", ""], "OUTvntPlaca_Cavalo": "",
+      "outvntflag_contr_canhoto": "S", "outvnttab_tipo_docto_id": 1, "outvntnum_documento": "",
+      "outvntflag_num_docto": "S"})");
+  expected["invntConecta_db"] = db.connection_text();
   EXPECT_EQ(answer["result"], 0);
   ASSERT_EQ(answer["parameters"].size(), kNames.size());
-  for (const std::string& name : kNames) EXPECT_EQ(answer["parameters"][name], expected[name]) << name;
+  for (const std::string& name : kNames)
+    EXPECT_EQ(answer["parameters"][name], expected[name]) << name;
 }
 
 }  // namespace

@@ -1,45 +1,34 @@
 #include "routine/commands.hpp"
 
-#include <gtest/gtest.h>
-
 #include "support/test_database.hpp"
+#include "support/test_values.hpp"
 
 namespace qrnmvl {
 namespace {
 
-using testing::LocaleScope;
+using data::DataType;
 
-Variant text(const char* s) { return Variant(s); }
-
+// Only the parameters' values show, each in the form its type gives it.
 TEST(Commands, MontaExec) {
-  LocaleScope locale("pt_BR");
-  using data::DataType;
-  struct ExecCase {
-    std::vector<data::Parameter> parameters;
-    const char* expected;
-  };
-  const ExecCase cases[] = {
-      {{{"Ordem_Servico_Tipo_ID", DataType::Integer, data::Direction::Input, 10, Variant(15)}},
-       "EXEC P 15"},
-      {{{"a", DataType::Integer, data::Direction::Input, 10, Variant::null()},
-        {"b", DataType::VarChar, data::Direction::Input, 20, text("ABC")}},
-       "EXEC P Null, 'ABC'"},
-      {{{"a", DataType::Currency, data::Direction::Input, 0, Variant(2200.5)},
-        {"b", DataType::Date, data::Direction::Input, 0,
-         Variant(Date::from_parts(2010, 9, 16, 17, 5))},
-        {"c", DataType::Integer, data::Direction::Input, 0, Variant::null()}},
-       "EXEC P 2200,5, '16/09/2010 17:05:00', Null"},
-  };
-  for (const ExecCase& c : cases) {
+  testing::LocaleScope locale("pt_BR");
+  const std::pair<std::vector<std::pair<DataType, Variant>>, const char*> cases[] = {
+      {{{DataType::Integer, 15}}, "EXEC P 15"},
+      {{{DataType::Integer, Variant::null()}, {DataType::VarChar, "ABC"}}, "EXEC P Null, 'ABC'"},
+      {{{DataType::Currency, 2200.5},
+        {DataType::Date, Date::from_parts(2010, 9, 16, 17, 5)},
+        {DataType::Integer, Variant::null()}},
+       "EXEC P 2200,5, '16/09/2010 17:05:00', Null"}};
+  for (const auto& [parameters, expected] : cases) {
     data::Command command;
-    for (const auto& p : c.parameters) command.append(p);
+    for (const auto& [type, value] : parameters)
+      command.append({"p", type, data::Direction::Input, 10, value});
     Variant out;
     EXPECT_TRUE(gMonta_EXEC(command, "P", out));
-    EXPECT_EQ(out, text(c.expected));
+    EXPECT_EQ(out, Variant(expected));
   }
-  data::Command empty;
   Variant out;
-  EXPECT_THROW(gMonta_EXEC(empty, "P", out), Error);
+  EXPECT_EQ(error_number([&] { gMonta_EXEC(data::Command(), "P", out); }),
+            err::invalid_procedure_call);
 }
 
 }  // namespace

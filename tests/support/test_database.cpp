@@ -16,15 +16,8 @@ namespace qrnmvl::testing {
 
 namespace {
 
-struct Closer {
-  void operator()(sqlite3* db) const noexcept { sqlite3_close_v2(db); }
-};
-using Handle = std::unique_ptr<sqlite3, Closer>;
-
-struct Finalizer {
-  void operator()(sqlite3_stmt* statement) const noexcept { sqlite3_finalize(statement); }
-};
-using Statement = std::unique_ptr<sqlite3_stmt, Finalizer>;
+using Handle = std::unique_ptr<sqlite3, decltype(&sqlite3_close_v2)>;
+using Statement = std::unique_ptr<sqlite3_stmt, decltype(&sqlite3_finalize)>;
 
 [[noreturn]] void fail(sqlite3* db, const std::string& sql) {
   throw Error(err::database, std::string(sqlite3_errmsg(db)) + " in: " + sql);
@@ -35,7 +28,7 @@ using Statement = std::unique_ptr<sqlite3_stmt, Finalizer>;
 Handle open_direct(const std::string& path) {
   sqlite3* raw = nullptr;
   const int rc = sqlite3_open_v2(path.c_str(), &raw, SQLITE_OPEN_READWRITE, nullptr);
-  Handle db(raw);
+  Handle db(raw, &sqlite3_close_v2);
   if (rc != SQLITE_OK) fail(raw, "open " + path);
   sqlite3_busy_timeout(raw, 5000);
   return db;
@@ -94,12 +87,15 @@ void TestDatabase::exec(const std::string& sql) const {
     fail(db.get(), sql);
 }
 
-std::vector<std::vector<Variant>> TestDatabase::query(const std::string& sql) const {
+std::vector<std::vector<Variant>> TestDatabase::query(const std::string& sql,
+                                                      const std::vector<std::string>& bound) const {
   const Handle db = open_direct(path_);
   sqlite3_stmt* raw = nullptr;
   if (sqlite3_prepare_v2(db.get(), sql.c_str(), -1, &raw, nullptr) != SQLITE_OK)
     fail(db.get(), sql);
-  const Statement statement(raw);
+  const Statement statement(raw, &sqlite3_finalize);
+  for (std::size_t i = 0; i < bound.size(); ++i)
+    sqlite3_bind_text(raw, static_cast<int>(i + 1), bound[i].c_str(), -1, SQLITE_TRANSIENT);
   std::vector<std::vector<Variant>> rows;
   int rc = SQLITE_OK;
   while ((rc = sqlite3_step(raw)) == SQLITE_ROW) {
@@ -113,15 +109,8 @@ std::vector<std::vector<Variant>> TestDatabase::query(const std::string& sql) co
 
 void TestDatabase::redefine(const std::string& procedure, const std::string& params,
                             const std::string& body) const {
-  const Handle db = open_direct(path_);
-  const char* sql = "INSERT OR REPLACE INTO qrn_procedure (name, params, body) VALUES (?1, ?2, ?3)";
-  sqlite3_stmt* raw = nullptr;
-  if (sqlite3_prepare_v2(db.get(), sql, -1, &raw, nullptr) != SQLITE_OK) fail(db.get(), sql);
-  const Statement statement(raw);
-  sqlite3_bind_text(raw, 1, procedure.c_str(), -1, SQLITE_TRANSIENT);
-  sqlite3_bind_text(raw, 2, params.c_str(), -1, SQLITE_TRANSIENT);
-  sqlite3_bind_text(raw, 3, body.c_str(), -1, SQLITE_TRANSIENT);
-  if (sqlite3_step(raw) != SQLITE_DONE) fail(db.get(), sql);
+  query("INSERT OR REPLACE INTO qrn_procedure (name, params, body) VALUES (?1, ?2, ?3)",
+        {procedure, params, body});
 }
 
 std::vector<nlohmann::json> TestDatabase::trace() const {

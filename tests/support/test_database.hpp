@@ -35,9 +35,11 @@ class TestDatabase {
   Variant connection() const { return Variant(connection_text_); }
   const std::string& trace_path() const { return trace_path_; }
 
-  // Runs SQL directly on the file, outside the component (setting up, looking).
+  // Runs SQL directly on the file, outside the component (setting up, looking); query() binds
+  // the texts given to ?1, ?2...
   void exec(const std::string& sql) const;
-  std::vector<std::vector<Variant>> query(const std::string& sql) const;
+  std::vector<std::vector<Variant>> query(const std::string& sql,
+                                          const std::vector<std::string>& bound = {}) const;
   // Redefines (or defines) a procedure of the catalog.
   void redefine(const std::string& procedure, const std::string& params,
                 const std::string& body) const;

@@ -9,7 +9,9 @@
 #include <memory>
 #include <ostream>
 #include <qrnmvl/variant.hpp>
+#include <string>
 #include <thread>
+#include <vector>
 
 #include "common/json_value.hpp"
 
@@ -17,6 +19,10 @@ namespace qrnmvl {
 
 // Readable values in failure messages.
 inline void PrintTo(const Variant& value, std::ostream* out) { *out << to_json(value).dump(); }
+
+// The results of an operation, and rows as a query answers them.
+inline const Variant kSuccess(std::int16_t{0}), kFailure(std::int16_t{10});
+using Rows = std::vector<std::vector<Variant>>;
 
 // The Error an action raises; a test failure when it raises none.
 inline Error error_of(const std::function<void()>& action) {
@@ -27,6 +33,16 @@ inline Error error_of(const std::function<void()>& action) {
   }
   ADD_FAILURE() << "no Error was raised";
   return Error(0, "");
+}
+inline long error_number(const std::function<void()>& action) { return error_of(action).number(); }
+
+// An object whose default text is a connection text, as a connection's is.
+inline Variant connection_object() {
+  struct Connection : VariantObject {
+    std::string kind() const override { return "connection"; }
+    std::string default_text() const override { return "Provider=SQLite;Data Source=x.db"; }
+  };
+  return Variant::object(std::make_shared<Connection>());
 }
 
 // Runs an action on a thread of its own and waits for it at most `limit`: true

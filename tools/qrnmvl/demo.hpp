@@ -2,9 +2,8 @@
 // the demo database, printed for a person.
 #pragma once
 
-#include <qrnmvl/qrnmvl.hpp>
-
 #include <ostream>
+#include <qrnmvl/qrnmvl.hpp>
 #include <string>
 #include <vector>
 

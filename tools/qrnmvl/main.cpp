@@ -14,6 +14,7 @@
 #include "common/text.hpp"
 #include "data/sqlite/reference.hpp"
 #include "demo.hpp"
+#include "serve.hpp"
 
 namespace {
 
@@ -201,6 +202,32 @@ int main(int argc, char** argv) {
   demo->add_option("--db", demo_db, "Where to create the demo database (replaced if present)");
   demo->add_option("--locale", demo_locale, "Regional settings, e.g. pt_BR or en_US");
 
+  qrnmvl::tool::ServeOptions serve_options;
+  std::string serve_locale;
+  auto* serve = app.add_subcommand(
+      "serve",
+      "Serve the operations over HTTP (POST /v1/operations/<name> with the JSON call; GET\n"
+      "/v1/operations, /healthz, /metrics) until SIGTERM or SIGINT. The connection is the\n"
+      "server's: a request that names invntConecta_db is refused.");
+  auto* serve_db = serve->add_option("--db", serve_options.db, "Embedded database file");
+  serve
+      ->add_option("--connection-file", serve_options.connection_file,
+                   "File holding the connection text, readable by its owner only")
+      ->excludes(serve_db);
+  serve
+      ->add_option("--token-file", serve_options.token_file,
+                   "File holding the bearer token every operation request must carry,\n"
+                   "readable by its owner only")
+      ->required();
+  serve->add_option("--listen", serve_options.listen, "HOST:PORT to listen on (port 0: any free)")
+      ->capture_default_str();
+  serve->add_option("--threads", serve_options.threads, "Worker threads (default: the cores)");
+  serve->add_option("--max-body", serve_options.max_body, "Largest request body in bytes")
+      ->capture_default_str();
+  serve->add_option("--access-log", serve_options.access_log,
+                    "File for the JSON access log (default: standard error)");
+  serve->add_option("--locale", serve_locale, "Regional settings, e.g. pt_BR or en_US");
+
   try {
     app.parse(argc, argv);
   } catch (const CLI::CallForHelp& e) {
@@ -216,6 +243,14 @@ int main(int argc, char** argv) {
     if (*init) return run_init(init_db, init_demo, init_force);
     if (*call)
       return run_call(operation, call_db, call_connection, call_params, call_locale, call_trace);
+    if (*serve) {
+      apply_locale(serve_locale);
+      try {
+        return qrnmvl::tool::serve(serve_options);
+      } catch (const std::invalid_argument& e) {
+        throw UsageError(e.what());
+      }
+    }
     return run_demo(demo_db, demo_locale);
   } catch (const UsageError& e) {
     std::cerr << "qrnmvl: " << qrnmvl::one_line(e.what()) << "\n";
