@@ -173,7 +173,7 @@ TEST_F(Tool, HelpStatesTheExitCodes) {
   for (const char* args : {"--help", "call --help"}) {
     const ToolRun r = run(args);
     ASSERT_EQ(r.exit_code, 0);
-    EXPECT_NE(r.out.find("Exit codes: 0 the call ran, whatever its result"), std::string::npos)
+    EXPECT_NE(r.out.find("Exit codes: 0 the command ran (a call, whatever its result"), std::string::npos)
         << args;
   }
 }

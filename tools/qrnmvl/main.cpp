@@ -22,8 +22,8 @@ namespace {
 constexpr int kInternalError = 1;
 constexpr int kUsageError = 2;
 constexpr const char* kExitCodes =
-    "Exit codes: 0 the call ran, whatever its result (a database that is missing, busy,\n"
-    "read-only or corrupt is the operation's failure, result 10); 1 an internal error;\n"
+    "Exit codes: 0 the command ran (a call, whatever its result: a database that is missing,\n"
+    "busy, read-only or corrupt is the operation's failure, result 10); 1 an internal error;\n"
     "2 a usage error (bad arguments, malformed or refused JSON, a --db file that does not exist).";
 
 struct UsageError : std::runtime_error {
