@@ -6,7 +6,6 @@
 #include <qrnmvl/container_rules.hpp>
 #include <qrnmvl/export.hpp>
 #include <qrnmvl/variant.hpp>
-
 #include <string>
 #include <vector>
 
@@ -36,12 +35,13 @@ class QRNMVL_EXPORT QrnMvl {
 
   // 2. Records the incidents chosen for a service-order type record.
   Variant gGrava_Incidente(Variant& invntConecta_db, Variant& invntBase_dados,
-                           Variant& invntUsuario_internet_id, Variant& invntOrdem_Servico_Tipo_Ident,
-                           Variant& InarrvntTab_Tipo_Incidente_id, Variant& inarrvntFlag_Selecionado,
-                           Variant& invntFlag_Grava_Observacao, Variant& invntTam_Arr,
-                           Variant& invntObservacao, Variant& INarrJustificativa,
-                           Variant& outvntMsg_Ret, Variant& inTAB_TIPO_ORDEM_SERVICO_iD,
-                           Variant& INarrflag_tipo_cadastro);
+                           Variant& invntUsuario_internet_id,
+                           Variant& invntOrdem_Servico_Tipo_Ident,
+                           Variant& InarrvntTab_Tipo_Incidente_id,
+                           Variant& inarrvntFlag_Selecionado, Variant& invntFlag_Grava_Observacao,
+                           Variant& invntTam_Arr, Variant& invntObservacao,
+                           Variant& INarrJustificativa, Variant& outvntMsg_Ret,
+                           Variant& inTAB_TIPO_ORDEM_SERVICO_iD, Variant& INarrflag_tipo_cadastro);
 
   // 3. The ports and operation point linked to the user.
   Variant gConsulta_Porto_Ponto(Variant& invntUsuario_internet_id, Variant& invntConecta_db,
@@ -86,10 +86,9 @@ class QRNMVL_EXPORT QrnMvl {
       Variant& arrTab_Tipo_Container_ID, Variant& outvntMsg_Ret, Variant& invntData_Retirada,
       Variant& invntHora_Retirada, Variant& invntData_Entrega, Variant& invntHora_Entrega,
       Variant& invntTab_Tipo_Servico_ID, Variant& invntIndic_Mostra_Campo_Terminal,
-      Variant& invntFornecedor_ID, Variant& invntterminal_vazio_id,
-      Variant& invntterminal_cheio_id, Variant& arrPeso, Variant& arrValorNF,
-      Variant& INvntPlaca_Cavalo, Variant& invnttab_tipo_docto_id, Variant& invntnum_documento,
-      Variant& invntflag_num_docto);
+      Variant& invntFornecedor_ID, Variant& invntterminal_vazio_id, Variant& invntterminal_cheio_id,
+      Variant& arrPeso, Variant& arrValorNF, Variant& INvntPlaca_Cavalo,
+      Variant& invnttab_tipo_docto_id, Variant& invntnum_documento, Variant& invntflag_num_docto);
 
   // Number of QrnMvl objects alive in the process.
   static long objects_alive() noexcept;
@@ -113,8 +112,12 @@ QRNMVL_EXPORT Variant invoke(QrnMvl& object, const std::string& operation,
 
 // The JSON contract: a call is an object of parameter values keyed by name;
 // the answer is {"result": 0|10, "parameters": {...every parameter, in order}}.
-// A usage error (unknown operation, malformed JSON, unknown parameter) throws
-// std::invalid_argument with a one-line description.
+// A usage error throws std::invalid_argument with a one-line description: an
+// unknown operation or parameter, malformed JSON, a value the contract does
+// not know, nesting deeper than 64 levels, a number out of range (1e400), a
+// text holding a NUL character. Whatever the database does (missing, busy,
+// read-only, corrupt, too slow) is the operation's own failure, result 10.
+// Safe from several threads, each with its own object.
 QRNMVL_EXPORT std::string invoke_json(QrnMvl& object, const std::string& operation,
                                       const std::string& json_call);
 

@@ -13,8 +13,8 @@
 namespace qrnmvl {
 
 // A run-time error as the classic platform numbers them (5, 6, 9, 13, 91, 94,
-// the data-access 3021, 3265, 3421 and 3704, and -2147217900 for errors
-// reported by the database).
+// the data-access 3021, 3265, 3421 and 3704, -2147217900 for errors reported
+// by the database and -2147217871 for a command stopped by its time limit).
 class QRNMVL_EXPORT Error : public std::runtime_error {
  public:
   Error(long number, std::string description);
@@ -40,6 +40,7 @@ inline constexpr long item_not_found = 3265;
 inline constexpr long data_conversion = 3421;
 inline constexpr long object_closed = 3704;
 inline constexpr long database = -2147217900;
+inline constexpr long query_timeout = -2147217871;  // "Query timeout expired"
 }  // namespace err
 
 // Builders for the standard errors with their classic descriptions.

@@ -3,6 +3,7 @@
 
 #include <cstdio>
 #include <limits>
+#include <stdexcept>
 #include <string>
 
 #include "common/text.hpp"
@@ -52,7 +53,7 @@ Date date_from_json_text(const std::string& text) {
          date_json_text(date).substr(0, 10) == text.substr(0, 10);
     if (ok) return date;
   }
-  mismatch("\"" + text + "\" is not a date of the form yyyy-mm-dd hh:mm:ss");
+  mismatch("\"" + one_line(text) + "\" is not a date of the form yyyy-mm-dd hh:mm:ss");
 }
 
 const std::string& string_member(const nlohmann::json& j, const char* key) {
@@ -62,7 +63,94 @@ const std::string& string_member(const nlohmann::json& j, const char* key) {
   return value.get_ref<const std::string&>();
 }
 
+// Builds the value as the parser reads it, and stops the parser at the first
+// thing the call contract refuses, before it is built.
+class BoundedReader : public nlohmann::json::json_sax_t {
+ public:
+  explicit BoundedReader(nlohmann::json& result) : builder_(result, false) {}
+
+  const std::string& refusal() const noexcept { return refusal_; }
+
+  bool null() override { return builder_.null(); }
+  bool boolean(bool value) override { return builder_.boolean(value); }
+  bool number_integer(number_integer_t value) override { return builder_.number_integer(value); }
+  bool number_unsigned(number_unsigned_t value) override { return builder_.number_unsigned(value); }
+  bool number_float(number_float_t value, const string_t& text) override {
+    return builder_.number_float(value, text);
+  }
+  bool string(string_t& value) override { return without_nul(value) && builder_.string(value); }
+  bool binary(binary_t& value) override { return builder_.binary(value); }
+  bool key(string_t& name) override { return without_nul(name) && builder_.key(name); }
+  bool start_object(std::size_t count) override { return deeper() && builder_.start_object(count); }
+  bool end_object() override {
+    --depth_;
+    return builder_.end_object();
+  }
+  bool start_array(std::size_t count) override { return deeper() && builder_.start_array(count); }
+  bool end_array() override {
+    --depth_;
+    return builder_.end_array();
+  }
+  bool parse_error(std::size_t, const std::string& last_token,
+                   const nlohmann::detail::exception& error) override {
+    // 406 is the parser's "number overflow".
+    if (error.id == 406)
+      return refuse("a number in the JSON call is out of range: " +
+                    one_line(last_token.substr(0, 40)));
+    return refuse(std::string("malformed JSON call: ") + error.what());
+  }
+
+ private:
+  bool refuse(std::string why) {
+    refusal_ = std::move(why);
+    return false;
+  }
+  bool deeper() {
+    if (++depth_ <= kMaxJsonDepth) return true;
+    return refuse("the JSON call nests deeper than " + std::to_string(kMaxJsonDepth) + " levels");
+  }
+  bool without_nul(const std::string& text) {
+    if (text.find('\0') == std::string::npos) return true;
+    return refuse("a text in the JSON call holds a NUL character");
+  }
+
+  nlohmann::detail::json_sax_dom_parser<nlohmann::json> builder_;
+  int depth_ = 0;
+  std::string refusal_;
+};
+
 }  // namespace
+
+nlohmann::json parse_json_call(std::string_view text) {
+  nlohmann::json result;
+  BoundedReader reader(result);
+  if (!nlohmann::json::sax_parse(text, &reader) || !reader.refusal().empty())
+    throw std::invalid_argument(reader.refusal().empty() ? "malformed JSON call"
+                                                         : reader.refusal());
+  return result;
+}
+
+std::string one_line(std::string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  for (const char c : text) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (c == '\n') {
+      out += "\\n";
+    } else if (c == '\r') {
+      out += "\\r";
+    } else if (c == '\t') {
+      out += "\\t";
+    } else if (byte < 0x20 || byte == 0x7f) {
+      char escaped[8];
+      std::snprintf(escaped, sizeof escaped, "\\u%04x", byte);
+      out += escaped;
+    } else {
+      out += c;
+    }
+  }
+  return out;
+}
 
 nlohmann::json to_json(const Variant& v) {
   switch (v.type()) {

@@ -233,7 +233,11 @@ std::string format_date(const Variant& v, std::string_view pattern) {
 }
 
 DateParts date_parts(Date d) {
-  if (!std::isfinite(d.serial)) raise(err::overflow);
+  // A Date a host builds itself may hold any serial; past the years 100 to
+  // 9999 it is an overflow, as converting to it would have been. (A day
+  // before day zero keeps its time as a negative fraction.)
+  if (!std::isfinite(d.serial) || d.serial <= kFirstSerial - 1 || d.serial >= kEndSerial)
+    raise(err::overflow);
   // The integer part names the day, the fraction is the time of day on
   // either side of day zero.
   const double whole = std::trunc(d.serial);

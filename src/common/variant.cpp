@@ -45,6 +45,8 @@ const char* classic_description(long number) {
       return "Application uses a value of the wrong type for the current operation.";
     case err::object_closed:
       return "Operation is not allowed when the object is closed.";
+    case err::query_timeout:
+      return "Query timeout expired";
     default:
       return "Application-defined or object-defined error";
   }

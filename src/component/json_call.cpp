@@ -1,23 +1,17 @@
 // The JSON contract shared by the tool, the C interface and any later service.
 #include <qrnmvl/qrnmvl.hpp>
+#include <stdexcept>
 
 #include "common/json_value.hpp"
-
-#include <stdexcept>
 
 namespace qrnmvl {
 
 std::string invoke_json(QrnMvl& object, const std::string& operation,
                         const std::string& json_call) {
   const OperationInfo* info = find_operation(operation);
-  if (!info) throw std::invalid_argument("unknown operation '" + operation + "'");
+  if (!info) throw std::invalid_argument("unknown operation '" + one_line(operation) + "'");
 
-  nlohmann::json call;
-  try {
-    call = nlohmann::json::parse(json_call);
-  } catch (const nlohmann::json::parse_error& e) {
-    throw std::invalid_argument(std::string("malformed JSON call: ") + e.what());
-  }
+  const nlohmann::json call = parse_json_call(json_call);
   if (!call.is_object()) throw std::invalid_argument("the JSON call must be an object");
 
   std::vector<Variant> parameters(info->parameters.size());
@@ -25,7 +19,7 @@ std::string invoke_json(QrnMvl& object, const std::string& operation,
     std::size_t index = 0;
     while (index < info->parameters.size() && info->parameters[index] != name) ++index;
     if (index == info->parameters.size())
-      throw std::invalid_argument("unknown parameter '" + name + "' for " + operation);
+      throw std::invalid_argument("unknown parameter '" + one_line(name) + "' for " + operation);
     try {
       parameters[index] = from_json(value);
     } catch (const Error& e) {

@@ -91,7 +91,7 @@ std::string Command::text() const { return call_text(command_text, parameters_.s
 
 RowSet Command::execute() {
   if (!connection) raise(err::object_not_set);
-  return connection->call(command_text, parameters_);
+  return connection->call(command_text, parameters_, timeout_seconds);
 }
 
 }  // namespace qrnmvl::data

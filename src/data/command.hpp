@@ -57,6 +57,8 @@ class Command {
  public:
   std::shared_ptr<Connection> connection;
   std::string command_text;  // the procedure name
+  // How long the call may run before it is stopped with Error -2147217871;
+  // 0: no limit. It replaces the connection's Command Timeout for this call.
   int timeout_seconds = 30;
 
   void append(Parameter parameter) { parameters_.push_back(std::move(parameter)); }
@@ -69,7 +71,8 @@ class Command {
   // typed_value before any driver sees it, so a value its parameter cannot
   // hold is refused (Error 3421) whichever driver runs, and nothing reaches
   // the database; the trace still shows the call as given. Error 91 without
-  // a connection; database errors as Error -2147217900.
+  // a connection; database errors as Error -2147217900; Error -2147217871
+  // past the time limit.
   RowSet execute();
 
  private:

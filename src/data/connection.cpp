@@ -13,18 +13,19 @@ namespace qrnmvl::data {
 RowSet Connection::execute(const std::string& command_text, CursorOptions) {
   trace_.command(command_text);
   if (!is_open()) raise(err::object_closed);
-  if (auto call = parse_exec(command_text)) return run_procedure(*call);
-  return run_statement(command_text);
+  if (auto call = parse_exec(command_text)) return run_procedure(*call, command_timeout_);
+  return run_statement(command_text, command_timeout_);
 }
 
-RowSet Connection::call(const std::string& procedure, const std::vector<Parameter>& parameters) {
+RowSet Connection::call(const std::string& procedure, const std::vector<Parameter>& parameters,
+                        std::optional<int> timeout_seconds) {
   trace_.procedure(procedure, parameters);
   if (!is_open()) raise(err::object_closed);
   // Every driver receives values already of their parameters' types, and a
   // value that does not fit is refused the same way whichever driver runs.
   std::vector<Parameter> typed = parameters;
   for (Parameter& parameter : typed) parameter.value = typed_value(parameter);
-  return run_prepared(procedure, typed);
+  return run_prepared(procedure, typed, timeout_seconds.value_or(command_timeout_));
 }
 
 // --- Driver registry ------------------------------------------------------------
@@ -93,8 +94,12 @@ std::shared_ptr<Connection> open_connection(const std::string& text) {
 std::shared_ptr<Connection> cached_connection(const std::string& text) {
   for (auto& cached : thread_cache) {
     if (cached.text != text) continue;
-    if (!cached.connection || !cached.connection->is_open())
+    if (!cached.connection || !cached.connection->is_open() || !cached.connection->still_valid()) {
+      // Forgotten first: when the text no longer opens, the next use tries again.
+      if (cached.connection) cached.connection->close();
+      cached.connection = nullptr;
       cached.connection = open_connection(text);
+    }
     return cached.connection;
   }
   auto connection = open_connection(text);

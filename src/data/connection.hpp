@@ -5,11 +5,13 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <qrnmvl/variant.hpp>
 #include <string>
 #include <vector>
 
 #include "data/command.hpp"
+#include "data/connection_text.hpp"
 #include "data/exec_parser.hpp"
 #include "data/rowset.hpp"
 #include "data/trace.hpp"
@@ -42,10 +44,15 @@ class Connection : public VariantObject {
   // driver: its arguments must be literals, and the driver receives the
   // procedure name and the literal values, never the text. Anything else is
   // one plain statement. Each command commits on its own. Errors reported by
-  // the database are Error -2147217900; Error 3704 on a closed connection.
+  // the database are Error -2147217900; Error 3704 on a closed connection;
+  // Error -2147217871 when the command runs longer than the connection's
+  // Command Timeout (a whole procedure counts as one command).
   RowSet execute(const std::string& command_text, CursorOptions options = {});
-  // Runs a stored procedure with typed, positional parameters.
-  RowSet call(const std::string& procedure, const std::vector<Parameter>& parameters);
+  // Runs a stored procedure with typed, positional parameters, within
+  // timeout_seconds (0: no limit), or within the connection's Command Timeout
+  // when none is given.
+  RowSet call(const std::string& procedure, const std::vector<Parameter>& parameters,
+              std::optional<int> timeout_seconds = std::nullopt);
 
   // One write transaction across commands; use it through data::Transaction.
   virtual void begin() = 0;
@@ -62,17 +69,26 @@ class Connection : public VariantObject {
   // A table or a view.
   virtual bool has_table(const std::string& name) = 0;
 
+  // False once the database the connection was opened on is no longer the one
+  // its text names (the file was deleted or replaced), where a command would
+  // write into a file nobody reads. The per-thread cache asks at every use and
+  // opens the text again. Costs one stat of the file.
+  virtual bool still_valid() const noexcept { return true; }
+
  protected:
   // Where the commands are traced (the host's choice, see trace.hpp).
   void set_trace(Trace trace) { trace_ = std::move(trace); }
+  void set_command_timeout(int seconds) noexcept { command_timeout_ = seconds; }
 
-  virtual RowSet run_procedure(const ExecCall& call) = 0;
+  // Each runs one command within timeout_seconds (0: no limit).
+  virtual RowSet run_procedure(const ExecCall& call, int timeout_seconds) = 0;
   virtual RowSet run_prepared(const std::string& procedure,
-                              const std::vector<Parameter>& parameters) = 0;
-  virtual RowSet run_statement(const std::string& statement) = 0;
+                              const std::vector<Parameter>& parameters, int timeout_seconds) = 0;
+  virtual RowSet run_statement(const std::string& statement, int timeout_seconds) = 0;
 
  private:
   Trace trace_;
+  int command_timeout_ = kDefaultCommandTimeoutSeconds;
 };
 
 // Drivers: Provider=SQLite selects the embedded engine ("sqlite"); any other
@@ -85,8 +101,9 @@ void register_driver(const std::string& name, DriverFactory factory);
 // A new connection for a text, opened (not cached).
 std::shared_ptr<Connection> open_connection(const std::string& text);
 // The calling thread's open connection for a text, opened on first use and
-// reopened when it was closed, so a routine that reopens a text sees its own
-// earlier writes and threads never share a physical connection.
+// reopened when it was closed or its database file was deleted or replaced, so
+// a routine that reopens a text sees its own earlier writes and threads never
+// share a physical connection.
 std::shared_ptr<Connection> cached_connection(const std::string& text);
 // Closes and forgets the calling thread's cached connections.
 void close_cached_connections() noexcept;

@@ -1,5 +1,8 @@
 #include "data/connection_text.hpp"
 
+#include <charconv>
+#include <qrnmvl/variant.hpp>
+
 #include "common/text.hpp"
 
 namespace qrnmvl::data {
@@ -89,6 +92,24 @@ bool names_embedded_engine(std::string_view text) {
   const auto keys = parse_connection_text(text);
   const auto provider = keys.find("provider");
   return provider != keys.end() && ascii::same_name(ascii::trim_blanks(provider->second), "sqlite");
+}
+
+int non_negative_option(const std::map<std::string, std::string>& keys, const std::string& key,
+                        std::string_view shown, int fallback) {
+  const auto found = keys.find(key);
+  if (found == keys.end() || found->second.empty()) return fallback;
+  const std::string& text = found->second;
+  int value = 0;
+  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+  if (error != std::errc() || end != text.data() + text.size() || value < 0)
+    throw Error(err::database,
+                "Invalid " + std::string(shown) + " '" + text + "' in the connection text.");
+  return value;
+}
+
+int command_timeout_seconds(const std::map<std::string, std::string>& keys) {
+  return non_negative_option(keys, "command timeout", "Command Timeout",
+                             kDefaultCommandTimeoutSeconds);
 }
 
 }  // namespace qrnmvl::data

@@ -20,4 +20,15 @@ std::string without_connection_key(std::string_view text, std::string_view key);
 // True when the text selects the embedded engine (Provider=SQLite).
 bool names_embedded_engine(std::string_view text);
 
+// A key holding a whole number from 0 up (a time limit): `fallback` when the
+// key is absent or empty. Error -2147217900 naming the key (as `shown`) when it
+// holds anything else.
+int non_negative_option(const std::map<std::string, std::string>& keys, const std::string& key,
+                        std::string_view shown, int fallback);
+
+// "Command Timeout=<seconds>": how long one command may run before it is
+// stopped with Error -2147217871; 0 means no limit. Default 30.
+inline constexpr int kDefaultCommandTimeoutSeconds = 30;
+int command_timeout_seconds(const std::map<std::string, std::string>& keys);
+
 }  // namespace qrnmvl::data

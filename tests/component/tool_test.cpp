@@ -1,5 +1,6 @@
 // The command-line tool, run as a user would run it.
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 #include <sys/wait.h>
 
 #include <cstdlib>
@@ -28,9 +29,11 @@ class Tool : public ::testing::Test {
     if (!tool_) GTEST_SKIP() << "QRNMVL_TOOL is not set";
   }
 
-  ToolRun run(const std::string& args, const std::string& input = "") const {
+  // `environment` goes before the tool, e.g. "env -u NAME".
+  ToolRun run(const std::string& args, const std::string& input = "",
+              const std::string& environment = "") const {
     std::ofstream(dir_ / "in") << input;
-    const std::string command = "'" + std::string(tool_) + "' " + args + " <'" +
+    const std::string command = environment + " '" + std::string(tool_) + "' " + args + " <'" +
                                 (dir_ / "in").string() + "' >'" + (dir_ / "out").string() +
                                 "' 2>'" + (dir_ / "err").string() + "'";
     const int status = std::system(command.c_str());
@@ -59,8 +62,10 @@ TEST_F(Tool, ExitCodes) {
       {"call gConsulta_Porto_Ponto --db " + db.path(), "{not json"},
       {"call gConsulta_Porto_Ponto --db " + db.path(), R"({"no_such_parameter": 1})"},
       {"call gConsulta_Porto_Ponto --db " + (dir_ / "missing.db").string(), "{}"},
-      {"call gConsulta_Porto_Ponto --connection 'Provider=SQLite;Data Source=/nonexistent.db'",
-       "{}"},
+      {"call gConsulta_Porto_Ponto --db " + db.path(), R"({"invntBase_dados": 1e400})"},
+      {"call gConsulta_Porto_Ponto --db " + db.path(), std::string(100000, '[')},
+      {"call gConsulta_Porto_Ponto --db " + db.path(), R"({"invntBase_dados": "a\u0000b"})"},
+      {"call 'g\nX' --db " + db.path(), "{}"},
       {"call gConsulta_Porto_Ponto --params " + (dir_ / "missing.json").string(), ""},
       {"init " + created, ""},  // exists, no --force
   };
@@ -112,6 +117,65 @@ TEST_F(Tool, CallsAnOperationUnderEitherLocale) {
     EXPECT_EQ(answer["parameters"]["invntConecta_db"], db.connection_text());
   }
   EXPECT_EQ(db.commands().size(), 2u);
+}
+
+// Whatever is wrong with the database, the operation reports it itself: exit 0, result 10 and
+// its message, as a host calling the library would see it.
+TEST_F(Tool, DatabaseFailuresAreTheOperationsOwn) {
+  std::ofstream(dir_ / "notes.db") << "this is not a database file, only some text in a file\n";
+  // A writer in exclusive locking mode keeps every other connection out.
+  sqlite3* holder = nullptr;
+  ASSERT_EQ(sqlite3_open(db.path().c_str(), &holder), SQLITE_OK);
+  ASSERT_EQ(
+      sqlite3_exec(holder, "PRAGMA locking_mode = EXCLUSIVE; BEGIN EXCLUSIVE; DELETE FROM LOG_MSG",
+                   nullptr, nullptr, nullptr),
+      SQLITE_OK);
+  const std::string cases[] = {
+      "--connection 'Provider=SQLite;Data Source=" + (dir_ / "missing.db").string() + "'",
+      "--db " + (dir_ / "notes.db").string(),
+      "--connection '" + db.connection_text() + ";Busy Timeout=100'"};
+  for (const std::string& connection : cases) {
+    SCOPED_TRACE(connection);
+    const ToolRun r = run("call gConsulta_Porto_Ponto " + connection,
+                          R"({"invntUsuario_internet_id": 25, "invntBase_dados": "SQLSERVER"})");
+    ASSERT_EQ(r.exit_code, 0) << r.err;
+    const auto answer = nlohmann::json::parse(r.out);
+    EXPECT_EQ(answer["result"], 10);
+    EXPECT_EQ(answer["parameters"]["outvntMsg_Ret"],
+              "Problema na Consulta do Porto e Agente relacionados ao Usuário. Contacte o "
+              "Administrador do Sistema.");
+  }
+  sqlite3_close(holder);
+}
+
+// The tool is a host: --trace allows the trace it asks for, and a Trace= in a connection text
+// alone does nothing.
+TEST_F(Tool, OnlyTheTraceOptionTraces) {
+  const std::string call = R"({"invntUsuario_internet_id": 25, "invntBase_dados": "SQLSERVER"})";
+  const std::string trace = (dir_ / "sent.jsonl").string();
+  const std::string unset = "env -u QRNMVL_TRACE_DIR";
+  ASSERT_EQ(run("call gConsulta_Porto_Ponto --connection 'Provider=SQLite;Data Source=" +
+                    db.path() + ";Trace=" + trace + "'",
+                call, unset)
+                .exit_code,
+            0);
+  EXPECT_FALSE(fs::exists(trace));
+  ASSERT_EQ(run("call gConsulta_Porto_Ponto --db " + db.path() + " --trace " + trace, call, unset)
+                .exit_code,
+            0);
+  std::ifstream sent(trace);
+  std::string first;
+  std::getline(sent, first);
+  EXPECT_EQ(first, R"({"command":"EXEC SP_QRN_CON_PORTO_PONTO3   25"})");
+}
+
+TEST_F(Tool, HelpStatesTheExitCodes) {
+  for (const char* args : {"--help", "call --help"}) {
+    const ToolRun r = run(args);
+    ASSERT_EQ(r.exit_code, 0);
+    EXPECT_NE(r.out.find("Exit codes: 0 the command ran (a call, whatever its result"), std::string::npos)
+        << args;
+  }
 }
 
 TEST_F(Tool, DemoRunsOnAFreshDatabase) {

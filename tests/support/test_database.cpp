@@ -77,14 +77,38 @@ std::string odbc_dsn_connection_text(const std::string& database_path,
   return std::string("DSN=") + kTestDataSource + ";Trace=" + trace_path;
 }
 
+namespace {
+
+// One folder per test process holds every test database's folder, and is the
+// folder the trace is allowed in: the host here is the test, and several
+// databases of one test (an embedded one beside an ODBC one) all trace.
+const std::string& process_folder() {
+  // Never destroyed: the exit handler below runs after static destructors.
+  static const std::string* const folder = new std::string([] {
+    std::string pattern =
+        (std::filesystem::temp_directory_path() / "qrnmvl-test-XXXXXX").string();
+    if (::mkdtemp(pattern.data()) == nullptr)
+      throw std::runtime_error("cannot create a temporary folder for the test databases");
+    std::atexit([] {
+      std::error_code ignored;
+      std::filesystem::remove_all(process_folder(), ignored);
+    });
+    return pattern;
+  }());
+  return *folder;
+}
+
+}  // namespace
+
 TestDatabase::TestDatabase(bool with_demo, const ConnectionTextFor& text_for) {
-  std::string pattern = (std::filesystem::temp_directory_path() / "qrnmvl-test-XXXXXX").string();
+  std::string pattern = process_folder() + "/db-XXXXXX";
   if (::mkdtemp(pattern.data()) == nullptr)
     throw std::runtime_error("cannot create a temporary folder for the test database");
   dir_ = pattern;
   path_ = dir_ + "/app.db";
   trace_path_ = dir_ + "/trace.jsonl";
   connection_text_ = text_for(path_, trace_path_);
+  ::setenv("QRNMVL_TRACE_DIR", process_folder().c_str(), 1);
   data::sqlite::create_reference_database(path_, with_demo, false);
 }
 

@@ -35,7 +35,8 @@ std::string odbc_dsn_connection_text(const std::string& database_path,
                                      const std::string& trace_path);
 
 // What a test sets up or looks at goes to the file directly, never through the
-// code under test, whichever driver the component uses.
+// code under test, whichever driver the component uses. Creating one allows the
+// trace in its folder (QRNMVL_TRACE_DIR), for this process and the tools it runs.
 class TestDatabase {
  public:
   explicit TestDatabase(bool with_demo = false,

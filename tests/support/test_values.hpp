@@ -3,11 +3,14 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <functional>
+#include <future>
 #include <memory>
 #include <ostream>
 #include <qrnmvl/variant.hpp>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "common/json_value.hpp"
@@ -40,6 +43,23 @@ inline Variant connection_object() {
     std::string default_text() const override { return "Provider=SQLite;Data Source=x.db"; }
   };
   return Variant::object(std::make_shared<Connection>());
+}
+
+// Runs an action on a thread of its own and waits for it at most `limit`: true
+// when it returned in time. An action that never returns is left running, so
+// that the test fails instead of hanging; it must therefore own (capture by
+// value) everything it uses.
+inline bool returns_within(std::chrono::seconds limit, std::function<void()> action) {
+  auto done = std::make_shared<std::promise<void>>();
+  std::future<void> finished = done->get_future();
+  std::thread([done, action = std::move(action)] {
+    try {
+      action();
+    } catch (...) {
+    }
+    done->set_value();
+  }).detach();
+  return finished.wait_for(limit) == std::future_status::ready;
 }
 
 }  // namespace qrnmvl

@@ -21,8 +21,8 @@ void set_moment(Call& form, const std::string& text, const char* date_field,
 
 Variant json_or_text(const std::string& text) {
   try {
-    return from_json(nlohmann::json::parse(text));
-  } catch (const nlohmann::json::exception&) {
+    return from_json(parse_json_call(text));
+  } catch (const std::invalid_argument&) {
     return Variant(text);
   } catch (const Error& e) {
     throw std::invalid_argument("'" + text + "': " + e.description());
@@ -52,9 +52,9 @@ int close_order(QrnMvl& component, const CloseOptions& options, std::ostream& ou
   if (!options.params_json.empty()) {
     nlohmann::json params;
     try {
-      params = nlohmann::json::parse(options.params_json);
-    } catch (const nlohmann::json::parse_error& e) {
-      throw std::invalid_argument(std::string("malformed JSON parameters: ") + e.what());
+      params = parse_json_call(options.params_json);
+    } catch (const std::invalid_argument& e) {
+      throw std::invalid_argument(std::string("JSON parameters refused: ") + e.what());
     }
     if (!params.is_object()) throw std::invalid_argument("the JSON parameters must be an object");
     for (const auto& [name, value] : params.items()) {

@@ -2,6 +2,7 @@
 // runs the demo closing.
 #include <CLI/CLI.hpp>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
@@ -9,8 +10,8 @@
 #include <qrnmvl/qrnmvl.hpp>
 #include <sstream>
 
+#include "common/json_value.hpp"
 #include "common/text.hpp"
-#include "data/connection.hpp"
 #include "data/sqlite/reference.hpp"
 #include "demo.hpp"
 #include "ping.hpp"
@@ -18,26 +19,44 @@
 
 namespace {
 
+// The exit codes, as --help states them.
+constexpr int kInternalError = 1;
 constexpr int kUsageError = 2;
+constexpr const char* kExitCodes =
+    "Exit codes: 0 the command ran (a call, whatever its result: a database that is missing,\n"
+    "busy, read-only or corrupt is the operation's failure, result 10); 1 an internal error;\n"
+    "2 a usage error (bad arguments, malformed or refused JSON, a --db file that does not exist).";
 
 struct UsageError : std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
-std::string sqlite_text(const std::string& path) { return "Provider=SQLite;Data Source=" + path; }
+// A value of a connection text, quoted when it holds what would end or open one.
+std::string connection_value(const std::string& value) {
+  if (value.find_first_of(";\"'{") == std::string::npos &&
+      qrnmvl::ascii::trim_blanks(value) == value)
+    return value;
+  std::string quoted = "\"";
+  for (const char c : value) quoted += c == '"' ? std::string("\"\"") : std::string(1, c);
+  return quoted + "\"";
+}
+
+std::string sqlite_text(const std::string& path) {
+  return "Provider=SQLite;Data Source=" + connection_value(path);
+}
 
 void apply_locale(const std::string& locale) {
   if (!locale.empty()) qrnmvl::set_regional_settings(qrnmvl::regional_settings_for(locale));
 }
 
-// The connection must open before any operation runs, so a mistyped path is a
-// usage error rather than a failure result.
-void check_connection(const std::string& text) {
-  try {
-    qrnmvl::data::open_connection(text)->close();
-  } catch (const qrnmvl::Error& e) {
-    throw UsageError("cannot open the database: " + e.description());
-  }
+// The tool is the host here: --trace allows the trace in the file's folder
+// for this process, and asks for it in the connection text.
+void enable_trace(const std::string& file, nlohmann::json& call) {
+  const std::filesystem::path folder = std::filesystem::absolute(file).parent_path();
+  ::setenv("QRNMVL_TRACE_DIR", folder.c_str(), 1);
+  const auto connection = call.find("invntConecta_db");
+  if (connection != call.end() && connection->is_string())
+    *connection = connection->get<std::string>() + ";Trace=" + connection_value(file);
 }
 
 std::string read_all(std::istream& in) {
@@ -76,13 +95,14 @@ int run_init(const std::string& path, bool demo, bool force) {
 }
 
 int run_call(const std::string& operation, const std::string& db, const std::string& connection,
-             const std::string& params, const std::string& locale) {
+             const std::string& params, const std::string& locale, const std::string& trace) {
   apply_locale(locale);
   if (!qrnmvl::find_operation(operation)) {
     std::string known;
     for (const auto& op : qrnmvl::operations())
       known += std::string(known.empty() ? "" : ", ") + op.name;
-    throw UsageError("unknown operation '" + operation + "' (known: " + known + ")");
+    throw UsageError("unknown operation '" + qrnmvl::one_line(operation) + "' (known: " + known +
+                     ")");
   }
 
   std::string text;
@@ -97,19 +117,21 @@ int run_call(const std::string& operation, const std::string& db, const std::str
 
   nlohmann::json call;
   try {
-    call = nlohmann::json::parse(text);
-  } catch (const nlohmann::json::parse_error& e) {
-    throw UsageError(std::string("malformed JSON call: ") + e.what());
+    call = qrnmvl::parse_json_call(text);
+  } catch (const std::invalid_argument& e) {
+    throw UsageError(e.what());
   }
   if (!call.is_object()) throw UsageError("the JSON call must be an object");
 
-  const std::string connection_text = !db.empty() ? sqlite_text(db) : connection;
+  // Only a --db file that is not there is told here: everything else about the
+  // database (busy, read-only, corrupt) is the operation's own failure, with
+  // its message and its log row, as any host would see it.
   if (!db.empty() && !std::filesystem::is_regular_file(db))
     throw UsageError("cannot open the database: no such file " + db);
-  if (!connection_text.empty()) {
-    check_connection(connection_text);
-    if (!call.contains("invntConecta_db")) call["invntConecta_db"] = connection_text;
-  }
+  const std::string connection_text = !db.empty() ? sqlite_text(db) : connection;
+  if (!connection_text.empty() && !call.contains("invntConecta_db"))
+    call["invntConecta_db"] = connection_text;
+  if (!trace.empty()) enable_trace(trace, call);
 
   qrnmvl::QrnMvl component;
   std::string answer;
@@ -145,6 +167,7 @@ int main(int argc, char** argv) {
       "qrnmvl: closes container-transport service orders.\n"
       "Creates the reference database, calls any operation with JSON, and runs the demo closing."};
   app.require_subcommand(1);
+  app.footer(kExitCodes);
   app.set_help_all_flag("--help-all", "Show the help of every command");
 
   std::string init_db;
@@ -154,22 +177,26 @@ int main(int argc, char** argv) {
   init->add_flag("--demo", init_demo, "Also load the demo data");
   init->add_flag("--force", init_force, "Replace an existing file");
 
-  std::string operation, call_db, call_connection, call_params, call_locale;
+  std::string operation, call_db, call_connection, call_params, call_locale, call_trace;
   auto* call = app.add_subcommand(
       "call",
       "Call an operation with a JSON object of parameters (stdin by default) and print the\n"
-      "JSON answer {\"result\": 0|10, \"parameters\": {...}}. Exit 0 when the call ran.");
+      "JSON answer {\"result\": 0|10, \"parameters\": {...}}.");
   call->add_option("operation", operation, "Operation name, e.g. gConsulta_Porto_Ponto")
       ->required();
   auto* db_option =
       call->add_option("--db", call_db, "Embedded database file (fills invntConecta_db)");
-  call->add_option("--connection", call_connection,
-                   "Connection text, e.g. \"Provider=SQLite;Data Source=app.db;Trace=cmd.jsonl\"\n"
-                   "or an ODBC connection text (fills invntConecta_db)")
+  call->add_option(
+          "--connection", call_connection,
+          "Connection text, e.g. \"Provider=SQLite;Data Source=app.db;Command Timeout=10\"\n"
+          "or an ODBC connection text (fills invntConecta_db)")
       ->excludes(db_option);
+  call->add_option("--trace", call_trace,
+                   "Append every command sent to FILE, one JSON object a line (allows the\n"
+                   "trace in FILE's folder and adds Trace=FILE to the connection text)");
   call->add_option("--params", call_params, "File with the JSON call, or - for stdin");
   call->add_option("--locale", call_locale, "Regional settings, e.g. pt_BR or en_US");
-  call->footer(operations_help());
+  call->footer(operations_help() + "\n\n" + kExitCodes);
 
   std::string demo_db, demo_locale;
   auto* demo = app.add_subcommand("demo", "Run the demo closing on a fresh demo database");
@@ -218,7 +245,8 @@ int main(int argc, char** argv) {
   try {
     if (*init) return run_init(init_db, init_demo, init_force);
     if (*ping) return qrnmvl::tool::run_ping(ping_options, std::cout, std::cerr);
-    if (*call) return run_call(operation, call_db, call_connection, call_params, call_locale);
+    if (*call)
+      return run_call(operation, call_db, call_connection, call_params, call_locale, call_trace);
     if (*serve) {
       apply_locale(serve_locale);
       try {
@@ -229,13 +257,16 @@ int main(int argc, char** argv) {
     }
     return run_demo(demo_db, demo_locale);
   } catch (const UsageError& e) {
-    std::cerr << "qrnmvl: " << e.what() << "\n";
+    std::cerr << "qrnmvl: " << qrnmvl::one_line(e.what()) << "\n";
     return kUsageError;
   } catch (const qrnmvl::Error& e) {
-    std::cerr << "qrnmvl: " << e.description() << "\n";
-    return 1;
+    std::cerr << "qrnmvl: " << qrnmvl::one_line(e.description()) << "\n";
+    return kInternalError;
   } catch (const std::exception& e) {
-    std::cerr << "qrnmvl: " << e.what() << "\n";
-    return 1;
+    std::cerr << "qrnmvl: " << qrnmvl::one_line(e.what()) << "\n";
+    return kInternalError;
+  } catch (...) {
+    std::cerr << "qrnmvl: internal error\n";
+    return kInternalError;
   }
 }

@@ -35,7 +35,8 @@ std::string_view listed_name(const Variant& value) {
 
 }  // namespace
 
-OdbcConnection::OdbcConnection(std::string text, const std::string& driver_text, Trace trace)
+OdbcConnection::OdbcConnection(std::string text, const std::string& driver_text, Trace trace,
+                               int command_timeout_seconds)
     : text_(std::move(text)), environment_(SQL_NULL_HANDLE) {
   check(SQLSetEnvAttr(environment_.get(), SQL_ATTR_ODBC_VERSION,
                       reinterpret_cast<SQLPOINTER>(static_cast<SQLULEN>(SQL_OV_ODBC3)), 0),
@@ -50,6 +51,7 @@ OdbcConnection::OdbcConnection(std::string text, const std::string& driver_text,
     raise_odbc(SQL_HANDLE_DBC, connection.get(), "The driver manager refused the connection text.");
   connection_ = std::move(connection);
   set_trace(std::move(trace));
+  set_command_timeout(command_timeout_seconds);
 }
 
 OdbcConnection::~OdbcConnection() { close(); }
@@ -96,37 +98,44 @@ void OdbcConnection::close() noexcept {
   disconnect();
 }
 
-RowSet OdbcConnection::run(const std::string& text, std::vector<BoundValue> values) {
+RowSet OdbcConnection::run(const std::string& text, std::vector<BoundValue> values,
+                           int timeout_seconds) {
   return on_link([&] {
     StatementHandle statement(connection_.get());
+    // A driver that cannot limit a statement says so with a warning or an
+    // error here; the command still runs, as it would without the option.
+    SQLSetStmtAttr(statement.get(), SQL_ATTR_QUERY_TIMEOUT,
+                   reinterpret_cast<SQLPOINTER>(static_cast<SQLULEN>(std::max(timeout_seconds, 0))),
+                   SQL_IS_UINTEGER);
     return run_bound(statement.get(), text, values);
   });
 }
 
-RowSet OdbcConnection::run_procedure(const ExecCall& call) {
+RowSet OdbcConnection::run_procedure(const ExecCall& call, int timeout_seconds) {
   std::vector<BoundValue> values;
   values.reserve(call.arguments.size());
   for (const auto& argument : call.arguments) values.push_back(literal_value(argument));
   const std::lock_guard lock(mutex_);
   require_open();
-  return run(call_text(call.procedure, values.size()), std::move(values));
+  return run(call_text(call.procedure, values.size()), std::move(values), timeout_seconds);
 }
 
 RowSet OdbcConnection::run_prepared(const std::string& procedure,
-                                    const std::vector<Parameter>& parameters) {
+                                    const std::vector<Parameter>& parameters,
+                                    int timeout_seconds) {
   require_plain_name(procedure);
   std::vector<BoundValue> values;
   values.reserve(parameters.size());
   for (const auto& parameter : parameters) values.push_back(bound_value(parameter));
   const std::lock_guard lock(mutex_);
   require_open();
-  return run(call_text(procedure, values.size()), std::move(values));
+  return run(call_text(procedure, values.size()), std::move(values), timeout_seconds);
 }
 
-RowSet OdbcConnection::run_statement(const std::string& statement) {
+RowSet OdbcConnection::run_statement(const std::string& statement, int timeout_seconds) {
   const std::lock_guard lock(mutex_);
   require_open();
-  return run(statement, {});
+  return run(statement, {}, timeout_seconds);
 }
 
 // --- Transactions --------------------------------------------------------------------

@@ -16,7 +16,8 @@ class OdbcConnection final : public Connection {
  public:
   // Connects with driver_text (the connection text without the component's own
   // keys). Error -2147217900 with the driver manager's diagnostics when it cannot.
-  OdbcConnection(std::string text, const std::string& driver_text, Trace trace);
+  OdbcConnection(std::string text, const std::string& driver_text, Trace trace,
+                 int command_timeout_seconds = kDefaultCommandTimeoutSeconds);
   ~OdbcConnection() override;
   OdbcConnection(const OdbcConnection&) = delete;
   OdbcConnection& operator=(const OdbcConnection&) = delete;
@@ -36,10 +37,10 @@ class OdbcConnection final : public Connection {
   SQLHDBC native_handle() const noexcept { return connection_.get(); }
 
  protected:
-  RowSet run_procedure(const ExecCall& call) override;
-  RowSet run_prepared(const std::string& procedure,
-                      const std::vector<Parameter>& parameters) override;
-  RowSet run_statement(const std::string& statement) override;
+  RowSet run_procedure(const ExecCall& call, int timeout_seconds) override;
+  RowSet run_prepared(const std::string& procedure, const std::vector<Parameter>& parameters,
+                      int timeout_seconds) override;
+  RowSet run_statement(const std::string& statement, int timeout_seconds) override;
 
  private:
   void require_open() const;
@@ -48,8 +49,9 @@ class OdbcConnection final : public Connection {
   // rather than failing too; the error still reaches the caller.
   template <class Action>
   auto on_link(Action action) -> decltype(action());
-  // Runs text with the values bound, on a statement of its own.
-  RowSet run(const std::string& text, std::vector<BoundValue> values);
+  // Runs text with the values bound, on a statement of its own whose query
+  // time limit is timeout_seconds (0: none).
+  RowSet run(const std::string& text, std::vector<BoundValue> values, int timeout_seconds);
   bool connection_dead() const noexcept;
   void disconnect() noexcept;
   void set_autocommit(bool on);

@@ -18,8 +18,21 @@ std::string describe(const std::vector<Diagnostic>& records, std::string_view fa
 
 }  // namespace
 
+namespace {
+
+// HYT00: the statement's time limit passed; the platform reports it as its own
+// error number and text, whichever server answered.
+bool timed_out(const std::vector<Diagnostic>& records) {
+  return std::any_of(records.begin(), records.end(),
+                     [](const Diagnostic& record) { return record.state == "HYT00"; });
+}
+
+}  // namespace
+
 DriverError::DriverError(std::vector<Diagnostic> records, std::string_view fallback)
-    : Error(err::database, describe(records, fallback)), records_(std::move(records)) {}
+    : Error(timed_out(records) ? err::query_timeout : err::database,
+            timed_out(records) ? "Query timeout expired" : describe(records, fallback)),
+      records_(std::move(records)) {}
 
 bool DriverError::connection_lost() const noexcept {
   return std::any_of(records_.begin(), records_.end(), [](const Diagnostic& record) {

@@ -1,5 +1,7 @@
 #include "data/sqlite/connection.hpp"
 
+#include <sys/stat.h>
+
 #include <optional>
 
 #include "common/text.hpp"
@@ -82,11 +84,31 @@ class StatementUse {
 
 constexpr std::size_t kMaxCachedBodies = 128;
 
+// Enough steps that asking the clock costs nothing, few enough that a runaway
+// statement stops within a fraction of a second of its limit.
+constexpr int kStepsBetweenDeadlineChecks = 10000;
+
+int stop_when_passed(void* deadline) {
+  return static_cast<const Deadline*>(deadline)->passed() ? 1 : 0;
+}
+
 }  // namespace
 
-SqliteConnection::SqliteConnection(std::string text, sqlite3* db, Trace trace)
+SqliteConnection::SqliteConnection(std::string text, sqlite3* db, Trace trace,
+                                   int command_timeout_seconds)
     : text_(std::move(text)), db_(db) {
   set_trace(std::move(trace));
+  set_command_timeout(command_timeout_seconds);
+  sqlite3_progress_handler(db_, kStepsBetweenDeadlineChecks, stop_when_passed, &deadline_);
+  // SQLite gives the full path, so a later change of the working folder does
+  // not change which file is checked.
+  const char* file = sqlite3_db_filename(db_, "main");
+  struct stat status {};
+  if (file != nullptr && *file != '\0' && ::stat(file, &status) == 0) {
+    file_ = file;
+    device_ = status.st_dev;
+    inode_ = status.st_ino;
+  }
 }
 
 SqliteConnection::~SqliteConnection() { close(); }
@@ -96,19 +118,28 @@ bool SqliteConnection::is_open() const noexcept {
   return db_ != nullptr;
 }
 
-RowSet SqliteConnection::run_procedure(const ExecCall& call) {
+bool SqliteConnection::still_valid() const noexcept {
+  if (file_.empty()) return true;
+  struct stat status {};
+  return ::stat(file_.c_str(), &status) == 0 && status.st_dev == device_ && status.st_ino == inode_;
+}
+
+RowSet SqliteConnection::run_procedure(const ExecCall& call, int timeout_seconds) {
   const std::lock_guard lock(mutex_);
   require_open();
+  const Deadline::Scope limit(deadline_, timeout_seconds);
   return call_procedure(call.procedure, call.arguments);
 }
 
 RowSet SqliteConnection::run_prepared(const std::string& procedure,
-                                      const std::vector<Parameter>& parameters) {
+                                      const std::vector<Parameter>& parameters,
+                                      int timeout_seconds) {
   std::vector<Variant> arguments;
   arguments.reserve(parameters.size());
   for (const auto& parameter : parameters) arguments.push_back(parameter_value(parameter));
   const std::lock_guard lock(mutex_);
   require_open();
+  const Deadline::Scope limit(deadline_, timeout_seconds);
   return call_procedure(procedure, arguments);
 }
 
@@ -136,6 +167,12 @@ void SqliteConnection::close() noexcept {
   bodies_.clear();
   lookup_.reset();
   if (sqlite3_get_autocommit(db_) == 0) sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+  if (!still_valid()) {
+    // The -wal and -shm files at the path may now belong to the database that
+    // replaced ours: closing must not delete them.
+    int persist = 1;
+    sqlite3_file_control(db_, "main", SQLITE_FCNTL_PERSIST_WAL, &persist);
+  }
   sqlite3_close_v2(db_);
   db_ = nullptr;
 }
@@ -250,9 +287,10 @@ RowSet SqliteConnection::call_procedure(const std::string& name,
 
 // Exactly one statement per text: a text glued together from user input
 // cannot carry a second one.
-RowSet SqliteConnection::run_statement(const std::string& command_text) {
+RowSet SqliteConnection::run_statement(const std::string& command_text, int timeout_seconds) {
   const std::lock_guard lock(mutex_);
   require_open();
+  const Deadline::Scope limit(deadline_, timeout_seconds);
   const std::string sql = apply_dialect(command_text);
   const char* tail = nullptr;
   Statement statement = prepare(sql, &tail);

@@ -2,6 +2,9 @@
 // plain statements one at a time, each command in its own transaction.
 #pragma once
 
+#include <sys/types.h>
+
+#include <chrono>
 #include <mutex>
 #include <string>
 #include <unordered_map>
@@ -25,10 +28,37 @@ struct PreparedBody {
   bool writes = false;
 };
 
+// When the command running on a connection must stop: SQLite's progress
+// handler asks it while a statement runs.
+class Deadline {
+ public:
+  bool passed() const noexcept { return limited_ && std::chrono::steady_clock::now() >= at_; }
+
+  // The limit of one command, from construction to destruction (0: none).
+  class Scope {
+   public:
+    Scope(Deadline& deadline, int seconds) noexcept : deadline_(deadline) {
+      deadline_.limited_ = seconds > 0;
+      deadline_.at_ = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
+    }
+    Scope(const Scope&) = delete;
+    Scope& operator=(const Scope&) = delete;
+    ~Scope() { deadline_.limited_ = false; }
+
+   private:
+    Deadline& deadline_;
+  };
+
+ private:
+  bool limited_ = false;
+  std::chrono::steady_clock::time_point at_;
+};
+
 class SqliteConnection final : public Connection {
  public:
-  // Takes ownership of an open handle.
-  SqliteConnection(std::string text, sqlite3* db, Trace trace);
+  // Takes ownership of an open handle; commands run by execute stop after
+  // command_timeout_seconds (0: never).
+  SqliteConnection(std::string text, sqlite3* db, Trace trace, int command_timeout_seconds);
   ~SqliteConnection() override;
   SqliteConnection(const SqliteConnection&) = delete;
   SqliteConnection& operator=(const SqliteConnection&) = delete;
@@ -42,12 +72,14 @@ class SqliteConnection final : public Connection {
   ServerInfo server_info() override;
   bool has_procedure(const std::string& name) override;
   bool has_table(const std::string& name) override;
+  // The file opened is still the one at its path (same device and inode).
+  bool still_valid() const noexcept override;
 
  protected:
-  RowSet run_procedure(const ExecCall& call) override;
-  RowSet run_prepared(const std::string& procedure,
-                      const std::vector<Parameter>& parameters) override;
-  RowSet run_statement(const std::string& statement) override;
+  RowSet run_procedure(const ExecCall& call, int timeout_seconds) override;
+  RowSet run_prepared(const std::string& procedure, const std::vector<Parameter>& parameters,
+                      int timeout_seconds) override;
+  RowSet run_statement(const std::string& statement, int timeout_seconds) override;
 
  private:
   void require_open() const;
@@ -62,6 +94,11 @@ class SqliteConnection final : public Connection {
   const std::string text_;
   mutable std::mutex mutex_;
   sqlite3* db_;
+  Deadline deadline_;
+  // The file as it was when opened; empty for a database without a file.
+  std::string file_;
+  dev_t device_ = 0;
+  ino_t inode_ = 0;
   Statement lookup_;                                      // the catalog lookup, prepared once
   std::unordered_map<std::string, PreparedBody> bodies_;  // by body text
 };

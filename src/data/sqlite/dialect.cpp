@@ -154,6 +154,30 @@ void to_date_function(sqlite3_context* context, int, sqlite3_value** arguments) 
 
 }  // namespace
 
+namespace {
+
+// SQLite stops reading a statement at a NUL character, so a text literal that
+// holds one is written as pieces joined around char(0): the whole value is
+// stored, and nothing after the NUL is lost or read as something else.
+void append_text_literal(std::string& out, std::string_view literal) {
+  const bool closed = literal.size() >= 2 && literal.back() == '\'';
+  if (!closed || literal.find('\0') == std::string_view::npos) {
+    out.append(literal);
+    return;
+  }
+  const std::string_view inside = literal.substr(1, literal.size() - 2);
+  out += "('";
+  for (const char c : inside) {
+    if (c == '\0')
+      out += "' || char(0) || '";
+    else
+      out += c;
+  }
+  out += "')";
+}
+
+}  // namespace
+
 std::string apply_dialect(std::string_view statement) {
   std::string out;
   out.reserve(statement.size() + 8);
@@ -161,7 +185,10 @@ std::string apply_dialect(std::string_view statement) {
   while (i < statement.size()) {
     const std::size_t skipped = skip_quoted(statement, i);
     if (skipped != i) {
-      out.append(statement.substr(i, skipped - i));
+      if (statement[i] == '\'')
+        append_text_literal(out, statement.substr(i, skipped - i));
+      else
+        out.append(statement.substr(i, skipped - i));
       i = skipped;
       continue;
     }
@@ -178,6 +205,11 @@ std::string apply_dialect(std::string_view statement) {
       out.append(word);
     i = end;
   }
+  // Anywhere else (a name, a comment, an unclosed quote) a NUL would silently
+  // cut the statement short.
+  if (out.find('\0') != std::string::npos)
+    throw Error(err::database,
+                "A NUL character is allowed in a command text only inside a quoted text.");
   return out;
 }
 

@@ -1,7 +1,5 @@
 #include "data/sqlite/driver.hpp"
 
-#include <charconv>
-
 #include "common/text.hpp"
 #include "data/connection_text.hpp"
 #include "data/sqlite/connection.hpp"
@@ -9,19 +7,6 @@
 
 namespace qrnmvl::data::sqlite {
 namespace {
-
-constexpr int kDefaultBusyTimeoutMs = 5000;
-
-int busy_timeout_of(const std::map<std::string, std::string>& keys) {
-  const auto found = keys.find("busy timeout");
-  if (found == keys.end() || found->second.empty()) return kDefaultBusyTimeoutMs;
-  const std::string& text = found->second;
-  int value = 0;
-  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-  if (error != std::errc() || end != text.data() + text.size() || value < 0)
-    throw Error(err::database, "Invalid Busy Timeout '" + text + "' in the connection text.");
-  return value;
-}
 
 const char* synchronous_pragma(const std::map<std::string, std::string>& keys) {
   const auto found = keys.find("synchronous");
@@ -37,28 +22,41 @@ const char* synchronous_pragma(const std::map<std::string, std::string>& keys) {
 
 }  // namespace
 
-std::shared_ptr<Connection> open(const std::string& connection_text) {
+Options read_options(const std::string& connection_text) {
   const auto keys = parse_connection_text(connection_text);
+  Options options;
   const auto source = keys.find("data source");
   if (source == keys.end() || source->second.empty())
     throw Error(err::database, "The connection text names no Data Source.");
-  const int busy_timeout = busy_timeout_of(keys);
-  const char* synchronous = synchronous_pragma(keys);
+  options.data_source = source->second;
+  if (const auto trace = keys.find("trace"); trace != keys.end()) options.trace = trace->second;
+  options.busy_timeout_ms =
+      non_negative_option(keys, "busy timeout", "Busy Timeout", kDefaultBusyTimeoutMs);
+  options.command_timeout_seconds = command_timeout_seconds(keys);
+  options.synchronous_pragma = synchronous_pragma(keys);
+  return options;
+}
+
+std::shared_ptr<Connection> open(const std::string& connection_text) {
+  const Options options = read_options(connection_text);
 
   // Without CREATE: a mistyped path must fail, not answer from an empty file.
+  // A path holding a NUL would name another file.
   sqlite3* raw = nullptr;
-  if (sqlite3_open_v2(source->second.c_str(), &raw, SQLITE_OPEN_READWRITE, nullptr) != SQLITE_OK) {
+  if (options.data_source.find('\0') != std::string::npos)
+    throw Error(err::database, "unable to open database file");
+  if (sqlite3_open_v2(options.data_source.c_str(), &raw, SQLITE_OPEN_READWRITE, nullptr) !=
+      SQLITE_OK) {
     const Error error(err::database, raw != nullptr ? sqlite3_errmsg(raw) : "out of memory");
     sqlite3_close_v2(raw);
     throw error;
   }
-  const auto trace = keys.find("trace");
   auto connection = std::make_shared<SqliteConnection>(
-      connection_text, raw, Trace(trace == keys.end() ? std::string() : trace->second));
-  sqlite3_busy_timeout(raw, busy_timeout);
+      connection_text, raw, Trace::requested(options.trace), options.command_timeout_seconds);
+  sqlite3_busy_timeout(raw, options.busy_timeout_ms);
   run_sql(raw, "PRAGMA journal_mode = WAL");
   run_sql(raw, "PRAGMA foreign_keys = ON");
-  run_sql(raw, synchronous);
+  run_sql(raw, options.synchronous_pragma);
   register_dialect_functions(raw);
   return connection;
 }

@@ -3,6 +3,8 @@
 namespace qrnmvl::data::sqlite {
 
 [[noreturn]] void raise_sqlite(sqlite3* db) {
+  // Nothing but a command's time limit interrupts a statement.
+  if (db != nullptr && sqlite3_errcode(db) == SQLITE_INTERRUPT) raise(err::query_timeout);
   throw Error(err::database, db != nullptr ? sqlite3_errmsg(db) : "out of memory");
 }
 

@@ -15,7 +15,8 @@
 namespace qrnmvl::data::sqlite {
 
 // --- errors.cpp
-// Error -2147217900 with the connection's last message.
+// Error -2147217900 with the connection's last message; Error -2147217871 when
+// the statement was stopped by its time limit.
 [[noreturn]] void raise_sqlite(sqlite3* db);
 // Runs SQL that answers nothing the caller needs (transaction control, pragmas).
 void run_sql(sqlite3* db, const char* sql);
