@@ -17,9 +17,6 @@ namespace {
 // Amounts of a container row (tare, cargo weight, invoice value) run from 0 to this.
 constexpr double kMaximumAmount = 9999999.99;
 
-// A value joined into a message: Null joins as nothing, like the classic "&".
-std::string piece(const Variant& value) { return value.is_null() ? std::string() : to_text(value); }
-
 // The classic Trim, which keeps a Null a Null (and so equal to nothing).
 Variant trimmed(const Variant& value) {
   return value.is_null() ? value : Variant(trim(to_text(value)));

@@ -18,6 +18,9 @@ namespace qrnmvl {
 // zero: the time alone); Boolean "True"/"False"; Empty ""; an Object its default
 // text. Null: Error 94. Array: Error 13.
 std::string to_text(const Variant& v);
+// The text a value gives when joined into a message: Null gives the empty
+// text, as the classic "&" joins it.
+inline std::string piece(const Variant& v) { return v.is_null() ? std::string() : to_text(v); }
 
 // Val: the number at the start of the text. "." is the only decimal point;
 // blanks, tabs and line feeds are skipped wherever they stand; &H and &O read

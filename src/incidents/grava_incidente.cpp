@@ -13,9 +13,6 @@
 namespace qrnmvl::incidents {
 namespace {
 
-// A value joined into a list: Null joins as nothing, like the classic "&".
-std::string piece(const Variant& value) { return value.is_null() ? std::string() : to_text(value); }
-
 // The classic Trim of a value, which keeps Null as Null; a Null joins as nothing
 // and equals no text.
 std::string trimmed(const Variant& value) {

@@ -17,9 +17,6 @@
 namespace qrnmvl {
 namespace {
 
-// A value joined into a message: Null joins as nothing, like the classic "&".
-std::string piece(const Variant& value) { return value.is_null() ? std::string() : to_text(value); }
-
 bool is_blank(const Variant& value) { return equals(gTrata_Nulo(value), ""); }
 
 // The opening every check shares. Answers the check's result when the opening

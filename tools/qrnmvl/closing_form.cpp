@@ -1,11 +1,21 @@
 #include "closing_form.hpp"
 
 #include <nlohmann/json.hpp>
+#include <cstdio>
 #include <stdexcept>
 
 #include "common/json_value.hpp"
+#include "common/values.hpp"
 
 namespace qrnmvl::tool {
+
+std::string form_amount(double amount) {
+  char text[64];
+  std::snprintf(text, sizeof text, "%.2f", amount);
+  std::string out = text;
+  if (const auto dot = out.find('.'); dot != std::string::npos) out[dot] = ',';
+  return out;
+}
 
 Call::Call(const std::string& operation) : operation_(operation) {
   const OperationInfo* info = find_operation(operation);
@@ -94,6 +104,14 @@ Call closing_form(const Session& session, const Call& loaded) {
       {"invntflag_num_docto", "outvntflag_num_docto"},
   };
   for (const auto& [field, answer] : kFilledFrom) close[field] = loaded[answer];
+  // The amounts come back as numbers; the form's fields hold texts with the
+  // decimal comma, which is what the closing reads whatever the locale.
+  for (const char* field : {"inarrvntTara", "arrPeso", "arrValorNF"}) {
+    Variant& amounts = close[field];
+    if (!amounts.is_array()) continue;
+    for (Variant& amount : amounts.elements())
+      if (amount.is_number()) amount = Variant(form_amount(to_double(amount)));
+  }
   return close;
 }
 

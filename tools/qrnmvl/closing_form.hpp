@@ -53,6 +53,10 @@ struct Session {
 // gConsulta_Ordem_Servico_Tipo for a service-order type record, run.
 Call load_order(QrnMvl& component, const Session& session, const Variant& record_id);
 
+// An amount as a closing form's field holds it: two decimals after a comma,
+// no thousands separator ("152300,75").
+std::string form_amount(double amount);
+
 // gGrava_Fechamento's parameters as the closing form fills them from a loaded
 // order: what the order already holds, ready for the carrier's changes.
 Call closing_form(const Session& session, const Call& loaded);

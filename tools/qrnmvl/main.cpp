@@ -13,8 +13,10 @@
 #include "common/json_value.hpp"
 #include "common/text.hpp"
 #include "data/sqlite/reference.hpp"
+#include "close.hpp"
 #include "demo.hpp"
 #include "ping.hpp"
+#include "reports.hpp"
 #include "serve.hpp"
 
 namespace {
@@ -144,6 +146,41 @@ int run_call(const std::string& operation, const std::string& db, const std::str
   return 0;
 }
 
+// The database a command reads: a --db file that must exist, or a connection text.
+std::string database_text(const std::string& db, const std::string& connection) {
+  if (!db.empty() && !std::filesystem::is_regular_file(db))
+    throw UsageError("cannot open the database: no such file " + db);
+  if (db.empty() && connection.empty()) throw UsageError("give --db FILE or --connection TEXT");
+  return !db.empty() ? sqlite_text(db) : connection;
+}
+
+int run_close(qrnmvl::tool::CloseOptions options, const std::string& db,
+              const std::string& connection, const std::string& params_file,
+              const std::string& locale) {
+  apply_locale(locale);
+  options.session.connection_text = database_text(db, connection);
+  if (!params_file.empty()) {
+    std::ifstream in(params_file);
+    if (!in) throw UsageError("cannot read " + params_file);
+    options.params_json = read_all(in);
+  }
+  qrnmvl::QrnMvl component;
+  try {
+    qrnmvl::tool::close_order(component, options, std::cout);
+  } catch (const std::invalid_argument& e) {
+    throw UsageError(e.what());
+  }
+  return 0;
+}
+
+int run_report(const qrnmvl::tool::Report& report, bool json) {
+  if (json)
+    std::cout << report.to_json().dump(2) << "\n";
+  else
+    qrnmvl::tool::print_report(std::cout, report);
+  return 0;
+}
+
 int run_demo(std::string db, const std::string& locale) {
   apply_locale(locale);
   if (db.empty()) db = (std::filesystem::temp_directory_path() / "qrnmvl-demo.db").string();
@@ -198,6 +235,55 @@ int main(int argc, char** argv) {
   call->add_option("--locale", call_locale, "Regional settings, e.g. pt_BR or en_US");
   call->footer(operations_help() + "\n\n" + kExitCodes);
 
+  qrnmvl::tool::CloseOptions close_options;
+  std::string close_db, close_connection, close_params, close_locale;
+  auto* close = app.add_subcommand(
+      "close",
+      "Close a service order from the shell: load it with gConsulta_Ordem_Servico_Tipo, change\n"
+      "what the flags and --params say, save it with gGrava_Fechamento and print the JSON answer.");
+  close->add_option("record", close_options.record_id, "Service-order type record id (ORDEM_SERVICO_TIPO_ID)")
+      ->required();
+  auto* close_db_option = close->add_option("--db", close_db, "Embedded database file");
+  close->add_option("--connection", close_connection, "Connection text")->excludes(close_db_option);
+  close->add_option("--start", close_options.start, "Start of execution, \"dd/mm/yyyy hh:mm\"");
+  close->add_option("--end", close_options.end, "End of execution, \"dd/mm/yyyy hh:mm\"");
+  close->add_option("--withdrawal", close_options.withdrawal,
+                    "Withdrawal from the terminal, \"dd/mm/yyyy hh:mm\"");
+  close->add_option("--delivery", close_options.delivery,
+                    "Delivery at the terminal, \"dd/mm/yyyy hh:mm\"");
+  close->add_option("--plate", close_options.plate, "Tractor plate");
+  close->add_option("--document", close_options.document_number, "Transport document number");
+  close->add_option("--observation", close_options.observation, "Observation");
+  close->add_option("--params", close_params,
+                    "File with a JSON object of gGrava_Fechamento parameters, applied after the\n"
+                    "flags (arrays replace the loaded rows whole)");
+  close->add_option("--set", close_options.sets,
+                    "NAME=VALUE for one parameter, VALUE read as JSON when it is JSON (a number,\n"
+                    "an array) and as a text otherwise; applied last; repeatable");
+  close->add_option("--user", close_options.session.user_id, "User id (default 25)");
+  close->add_option("--database-kind", close_options.session.database_kind,
+                    "SQLSERVER (default) or ORACLE");
+  close->add_option("--locale", close_locale, "Regional settings, e.g. pt_BR or en_US");
+  close->footer(
+      "Example: qrnmvl close 1003 --db demo.db --end \"15/03/2024 17:30\" --set "
+      "'inarrvntTara=[\"2200,5\"]'\n\n" +
+      std::string(kExitCodes));
+
+  std::string report_db, report_connection;
+  long events_order = 0;
+  bool report_json = false;
+  long jobs_after = 0;
+  auto* events = app.add_subcommand("events", "List the tracking events of a service order, oldest first");
+  auto* events_db = events->add_option("--db", report_db, "Embedded database file");
+  events->add_option("--connection", report_connection, "Connection text")->excludes(events_db);
+  events->add_option("--order", events_order, "Service order id (ORDEM_SERVICO_ID)")->required();
+  events->add_flag("--json", report_json, "Print JSON instead of a table");
+  auto* jobs = app.add_subcommand("jobs", "List the queued job requests, oldest first");
+  auto* jobs_db = jobs->add_option("--db", report_db, "Embedded database file");
+  jobs->add_option("--connection", report_connection, "Connection text")->excludes(jobs_db);
+  jobs->add_option("--after", jobs_after, "Only the jobs after this job id");
+  jobs->add_flag("--json", report_json, "Print JSON instead of a table");
+
   std::string demo_db, demo_locale;
   auto* demo = app.add_subcommand("demo", "Run the demo closing on a fresh demo database");
   demo->add_option("--db", demo_db, "Where to create the demo database (replaced if present)");
@@ -247,6 +333,15 @@ int main(int argc, char** argv) {
     if (*ping) return qrnmvl::tool::run_ping(ping_options, std::cout, std::cerr);
     if (*call)
       return run_call(operation, call_db, call_connection, call_params, call_locale, call_trace);
+    if (*close) return run_close(close_options, close_db, close_connection, close_params, close_locale);
+    if (*events)
+      return run_report(qrnmvl::tool::tracking_events(database_text(report_db, report_connection),
+                                                      events_order),
+                        report_json);
+    if (*jobs)
+      return run_report(
+          qrnmvl::tool::job_requests(database_text(report_db, report_connection), jobs_after),
+          report_json);
     if (*serve) {
       apply_locale(serve_locale);
       try {
