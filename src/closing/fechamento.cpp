@@ -4,11 +4,10 @@
 // container request the request's tracking events are recorded; an order of
 // type 9 then gets its fractional tracking. Every stage commits on its own:
 // nothing written before a failing stage is undone.
-#include "closing/closing.hpp"
-
 #include <cstdint>
 #include <string>
 
+#include "closing/closing.hpp"
 #include "closing/validation.hpp"
 #include "common/helpers.hpp"
 #include "common/values.hpp"
@@ -140,8 +139,8 @@ Variant gGrava_Fechamento(Closing& p, ContainerRulesFactory& rules) {
                 p.invntUsuario_internet_id, connection_text, p.outvntMsg_Ret, p.invntEmpresa_id,
                 p.invntIndic_Mostra_Campo_Terminal, p.invntNome_Produto, withdrawal,
                 p.invntHora_Retirada, start, p.invntHora_Ini_Execucao, end,
-                p.invntHora_Fim_Execucao, delivery, p.invntHora_Entrega, supplier_id,
-                container_id, to_long(gNormaliza_Valor(p.invntterminal_vazio_id)),
+                p.invntHora_Fim_Execucao, delivery, p.invntHora_Entrega, supplier_id, container_id,
+                to_long(gNormaliza_Valor(p.invntterminal_vazio_id)),
                 to_long(gNormaliza_Valor(p.invntterminal_cheio_id))))
           return false;
       }

@@ -1,7 +1,7 @@
 #include "closing_form.hpp"
 
-#include <nlohmann/json.hpp>
 #include <cstdio>
+#include <nlohmann/json.hpp>
 #include <stdexcept>
 
 #include "common/json_value.hpp"

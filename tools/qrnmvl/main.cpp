@@ -10,10 +10,10 @@
 #include <qrnmvl/qrnmvl.hpp>
 #include <sstream>
 
+#include "close.hpp"
 #include "common/json_value.hpp"
 #include "common/text.hpp"
 #include "data/sqlite/reference.hpp"
-#include "close.hpp"
 #include "demo.hpp"
 #include "ping.hpp"
 #include "reports.hpp"
@@ -241,7 +241,9 @@ int main(int argc, char** argv) {
       "close",
       "Close a service order from the shell: load it with gConsulta_Ordem_Servico_Tipo, change\n"
       "what the flags and --params say, save it with gGrava_Fechamento and print the JSON answer.");
-  close->add_option("record", close_options.record_id, "Service-order type record id (ORDEM_SERVICO_TIPO_ID)")
+  close
+      ->add_option("record", close_options.record_id,
+                   "Service-order type record id (ORDEM_SERVICO_TIPO_ID)")
       ->required();
   auto* close_db_option = close->add_option("--db", close_db, "Embedded database file");
   close->add_option("--connection", close_connection, "Connection text")->excludes(close_db_option);
@@ -273,7 +275,8 @@ int main(int argc, char** argv) {
   long events_order = 0;
   bool report_json = false;
   long jobs_after = 0;
-  auto* events = app.add_subcommand("events", "List the tracking events of a service order, oldest first");
+  auto* events =
+      app.add_subcommand("events", "List the tracking events of a service order, oldest first");
   auto* events_db = events->add_option("--db", report_db, "Embedded database file");
   events->add_option("--connection", report_connection, "Connection text")->excludes(events_db);
   events->add_option("--order", events_order, "Service order id (ORDEM_SERVICO_ID)")->required();
@@ -333,11 +336,12 @@ int main(int argc, char** argv) {
     if (*ping) return qrnmvl::tool::run_ping(ping_options, std::cout, std::cerr);
     if (*call)
       return run_call(operation, call_db, call_connection, call_params, call_locale, call_trace);
-    if (*close) return run_close(close_options, close_db, close_connection, close_params, close_locale);
+    if (*close)
+      return run_close(close_options, close_db, close_connection, close_params, close_locale);
     if (*events)
-      return run_report(qrnmvl::tool::tracking_events(database_text(report_db, report_connection),
-                                                      events_order),
-                        report_json);
+      return run_report(
+          qrnmvl::tool::tracking_events(database_text(report_db, report_connection), events_order),
+          report_json);
     if (*jobs)
       return run_report(
           qrnmvl::tool::job_requests(database_text(report_db, report_connection), jobs_after),
