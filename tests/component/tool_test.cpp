@@ -68,6 +68,10 @@ TEST_F(Tool, ExitCodes) {
       {"call 'g\nX' --db " + db.path(), "{}"},
       {"call gConsulta_Porto_Ponto --params " + (dir_ / "missing.json").string(), ""},
       {"init " + created, ""},  // exists, no --force
+      {"close 1004 --db " + db.path() + " --set no_such_parameter=1", ""},
+      {"close 1004 --db " + db.path() + " --start 17/10/2025", ""},
+      {"close 1004 --db " + db.path() + " --set arrPeso", ""},
+      {"events --db " + db.path(), ""},  // which order?
   };
   for (const auto& [args, input] : cases) {
     SCOPED_TRACE(args);
@@ -178,11 +182,64 @@ TEST_F(Tool, HelpStatesTheExitCodes) {
   }
 }
 
+// The demo closes every kind of order and refuses one part-way, in 100 columns.
 TEST_F(Tool, DemoRunsOnAFreshDatabase) {
-  const ToolRun r = run("demo --db " + (dir_ / "demo.db").string());
+  const ToolRun r = run("demo --locale pt_BR --db " + (dir_ / "demo.db").string());
   ASSERT_EQ(r.exit_code, 0) << r.err;
-  EXPECT_NE(r.out.find("Itajaí"), std::string::npos);
-  EXPECT_NE(r.out.find("Problemas ao identificar os Portos"), std::string::npos);
+  for (const char* seen : {"Itajaí", "Problemas ao identificar os Portos",
+                           "(record 1003, order 502, order type 1) -> result 0",
+                           "(record 1001, order 501, order type 2) -> result 0",
+                           "(record 1004, order 503, order type 7) -> result 0",
+                           "(record 1005, order 504, order type 8) -> result 0",
+                           "(record 1006, order 505, order type 9) -> result 0",
+                           "Message: Tipo de container não cadastrado: 99. (Linha 2).",
+                           "amounts with a decimal comma", "152300,75"})
+    EXPECT_NE(r.out.find(seen), std::string::npos) << seen;
+  std::istringstream lines(r.out);
+  for (std::string line; std::getline(lines, line);) {
+    std::size_t characters = 0;
+    for (const char c : line) characters += (static_cast<unsigned char>(c) & 0xC0) != 0x80;
+    EXPECT_LE(characters, 100u) << line;
+  }
+}
+
+// close loads, changes what the flags say and saves; events and jobs show what it left.
+TEST_F(Tool, ClosesAnOrderAndShowsItsEventsAndJobs) {
+  const std::string demo = (dir_ / "closing.db").string();
+  ASSERT_EQ(run("init " + demo + " --demo").exit_code, 0);
+  std::ofstream(dir_ / "params.json") << R"({"invntObserv": "Doca 2"})";
+  const ToolRun closed =
+      run("close 1004 --db " + demo +
+          " --start '17/10/2025 08:00' --end '17/10/2025 17:30' --document 004530 --plate "
+          "ABC1D23 --params " + (dir_ / "params.json").string() +
+          " --set 'inarrvntNum_Lacre_Cia_Maritima=[\"S1\", \"S2\"]'");
+  ASSERT_EQ(closed.exit_code, 0) << closed.err;
+  const auto answer = nlohmann::json::parse(closed.out);
+  EXPECT_EQ(answer["result"], 0) << closed.out;
+  const auto& p = answer["parameters"];
+  EXPECT_EQ(p["invntData_Fim_Execucao"], "17/10/2025");
+  EXPECT_EQ(p["invntHora_Fim_Execucao"], "17:30");
+  EXPECT_EQ(p["INvntPlaca_Cavalo"], "ABC1D23");
+  EXPECT_EQ(p["invntObserv"], "Doca 2");
+  EXPECT_EQ(p["inarrvntNum_Lacre_Cia_Maritima"], nlohmann::json::array({"S1", "S2"}));
+
+  const ToolRun events = run("events --json --order 503 --db " + demo);
+  ASSERT_EQ(events.exit_code, 0) << events.err;
+  const auto timeline = nlohmann::json::parse(events.out);
+  ASSERT_EQ(timeline.size(), 2u) << events.out;
+  EXPECT_EQ(timeline[0]["event"], "Entrega no porto");
+  EXPECT_EQ(timeline[0]["when"], "17/10/2025 17:30");
+  const ToolRun jobs = run("jobs --json --after 1 --db " + demo);
+  ASSERT_EQ(jobs.exit_code, 0) << jobs.err;
+  const auto queued = nlohmann::json::parse(jobs.out);
+  ASSERT_EQ(queued.size(), 1u) << jobs.out;
+  EXPECT_EQ(queued[0]["job"], "2");
+  EXPECT_EQ(queued[0]["function"], "2266");
+
+  // A record that does not load answers the load's failure and result 10.
+  const ToolRun missing = run("close 4242 --db " + demo);
+  EXPECT_EQ(missing.exit_code, 0) << missing.err;
+  EXPECT_EQ(nlohmann::json::parse(missing.out)["result"], 10);
 }
 
 }  // namespace

@@ -9,11 +9,11 @@
 
 namespace qrnmvl::tool {
 
-std::string form_amount(double amount) {
+std::string two_decimals(double amount, char separator) {
   char text[64];
   std::snprintf(text, sizeof text, "%.2f", amount);
   std::string out = text;
-  if (const auto dot = out.find('.'); dot != std::string::npos) out[dot] = ',';
+  if (const auto dot = out.find('.'); dot != std::string::npos) out[dot] = separator;
   return out;
 }
 
@@ -110,7 +110,7 @@ Call closing_form(const Session& session, const Call& loaded) {
     Variant& amounts = close[field];
     if (!amounts.is_array()) continue;
     for (Variant& amount : amounts.elements())
-      if (amount.is_number()) amount = Variant(form_amount(to_double(amount)));
+      if (amount.is_number()) amount = Variant(two_decimals(to_double(amount), ','));
   }
   return close;
 }

@@ -53,9 +53,9 @@ struct Session {
 // gConsulta_Ordem_Servico_Tipo for a service-order type record, run.
 Call load_order(QrnMvl& component, const Session& session, const Variant& record_id);
 
-// An amount as a closing form's field holds it: two decimals after a comma,
-// no thousands separator ("152300,75").
-std::string form_amount(double amount);
+// An amount with two decimals after the separator and no thousands separator:
+// with ',' as a closing form's field holds it ("152300,75").
+std::string two_decimals(double amount, char separator);
 
 // gGrava_Fechamento's parameters as the closing form fills them from a loaded
 // order: what the order already holds, ready for the carrier's changes.

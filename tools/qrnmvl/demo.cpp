@@ -1,6 +1,7 @@
 #include "demo.hpp"
 
 #include <algorithm>
+#include <cstdlib>
 
 #include "common/values.hpp"
 #include "data/connection.hpp"
@@ -14,6 +15,53 @@ std::string display(const Variant& value) {
   } catch (const Error&) {
     return "(" + std::to_string(static_cast<int>(value.type())) + ")";
   }
+}
+
+std::string amount_cell(const Variant& value) {
+  if (value.is_empty() || value.is_null()) return "";
+  double amount = 0;
+  if (value.is_number()) {
+    amount = to_double(value);
+  } else {
+    std::string text = trim(display(value));
+    if (text.empty()) return "";
+    for (char& c : text)
+      if (c == ',') c = '.';
+    char* end = nullptr;
+    amount = std::strtod(text.c_str(), &end);
+    if (end == text.c_str() || *end != '\0') return display(value);
+  }
+  return two_decimals(amount, regional_decimal_separator());
+}
+
+std::string amounts_note() {
+  return regional_decimal_separator() == ',' ? "amounts with a decimal comma"
+                                             : "amounts with a decimal point";
+}
+
+void print_wrapped(std::ostream& out, const std::string& label, const std::string& text) {
+  constexpr std::size_t kWidth = 100;
+  const std::size_t indent = 2 + text_length(label) + 1;
+  std::string line = std::string(2, ' ') + label + " ";
+  std::size_t column = indent;
+  std::size_t start = 0;
+  while (start < text.size()) {
+    std::size_t end = text.find(' ', start);
+    if (end == std::string::npos) end = text.size();
+    const std::string word = text.substr(start, end - start);
+    if (column > indent && column + 1 + text_length(word) > kWidth) {
+      out << line << "\n";
+      line = std::string(indent, ' ');
+      column = indent;
+    } else if (column > indent) {
+      line += ' ';
+      ++column;
+    }
+    line += word;
+    column += text_length(word);
+    start = end + 1;
+  }
+  out << line << "\n";
 }
 
 void print_heading(std::ostream& out, const std::string& title) {
@@ -64,8 +112,9 @@ void print_last_log_row(DemoContext& demo) {
            << "    type " << display(rs.field("TAB_TIPO_MSG_ID")) << ", user "
            << display(rs.field("USUARIO_INTERNET_ID")) << ", at " << display(rs.field("DATA_LOG"))
            << "\n"
-           << "    MSG01: " << display(rs.field("MSG01")) << "\n";
-  if (!rs.field("MSG02").is_null()) demo.out << "    MSG02: " << display(rs.field("MSG02")) << "\n";
+           << "\n";
+  print_wrapped(demo.out, "  MSG01:", display(rs.field("MSG01")));
+  if (!rs.field("MSG02").is_null()) print_wrapped(demo.out, "  MSG02:", display(rs.field("MSG02")));
 }
 
 void show_ports(DemoContext& demo, int user_id) {
@@ -83,7 +132,8 @@ void show_ports(DemoContext& demo, int user_id) {
       rows.push_back({display(ports.at(i)), display(names.at(i))});
     print_table(demo.out, {"PORTO_ID", "nome_porto"}, rows);
   } else {
-    demo.out << "  Message: " << display(message) << "\n\n";
+    print_wrapped(demo.out, "Message:", display(message));
+    demo.out << "\n";
     print_last_log_row(demo);
   }
 }

@@ -21,7 +21,7 @@ bool load_checklist(DemoContext& demo, Checklist& list) {
   demo.out << "  gMonta_Lista_Tab_Tipo_Incidente(order " << kDemoOrderTypeId << ") -> result "
            << display(result) << "\n\n";
   if (!equals(result, 0.0)) {
-    demo.out << "  Message: " << display(message) << "\n";
+    print_wrapped(demo.out, "Message:", display(message));
     return false;
   }
   std::vector<std::vector<std::string>> rows;
@@ -29,8 +29,7 @@ bool load_checklist(DemoContext& demo, Checklist& list) {
     rows.push_back({display(list.ids.at(i)), display(list.descriptions.at(i)),
                     display(list.selected.at(i)), display(list.justifications.at(i)),
                     display(list.stub_flags.at(i)), display(list.kinds.at(i))});
-  print_table(demo.out, {"id", "descricao", "selecionado", "justificativa", "canhoto", "cadastro"},
-              rows);
+  print_table(demo.out, {"id", "incident", "chosen", "justification", "stub", "kind"}, rows);
   return true;
 }
 
@@ -68,19 +67,19 @@ void demo_incidents(DemoContext& demo) {
   list.selected.at(late) = Variant("S");
   Variant observation("Entrega reagendada pelo cliente"), message;
   Variant result = record(demo, list, observation, message);
-  demo.out << "  gGrava_Incidente -> result " << display(result) << "\n"
-           << "  Message: " << display(message) << "\n";
+  demo.out << "  gGrava_Incidente -> result " << display(result) << "\n";
+  print_wrapped(demo.out, "Message:", display(message));
 
   demo.out << "\n  With the justifications written (the apostrophe and parentheses are "
               "removed before sending):\n\n";
-  list.justifications.at(late) = Variant("Cliente pediu nova janela (doca 4)");
+  list.justifications.at(late) = Variant("Nova janela (doca 4)");
   list.selected.at(seal) = Variant("S");
-  list.justifications.at(seal) = Variant("Lacre da cia. marítima trocado no 'gate'");
+  list.justifications.at(seal) = Variant("Lacre trocado no 'gate'");
   message = Variant();
   result = record(demo, list, observation, message);
   demo.out << "  gGrava_Incidente -> result " << display(result) << "\n";
   if (!equals(result, 0.0)) {
-    demo.out << "  Message: " << display(message) << "\n";
+    print_wrapped(demo.out, "Message:", display(message));
     return;
   }
   demo.out << "  Observation as sent: " << display(observation) << "\n\n";

@@ -1,18 +1,9 @@
+#include "closing_form.hpp"
 #include "common/values.hpp"
 #include "demo.hpp"
 
 namespace qrnmvl::tool {
 namespace {
-
-// Everything the order query answers, by its role on the closing form.
-struct LoadedOrder {
-  Variant order_id, service, supplier, service_date, number, start_date, start_hour, end_date,
-      end_hour, payment_status, request_ids, containers, line_seals, customs_seals, health_seals,
-      tares, schedule_ids, count, observation, order_type, container_types, message, in_payment,
-      show_terminal, service_type, pickup_date, pickup_hour, delivery_date, delivery_hour,
-      supplier_id, empty_terminal, full_terminal, ctac_flag, weights, invoice_values, plate,
-      stub_control, document_type, document_number, document_flag;
-};
 
 // A date and its hour as one reading, or a dash while the closing has not said.
 std::string when(const Variant& date, const Variant& hour) {
@@ -35,60 +26,64 @@ void print_field(std::ostream& out, const std::string& label, const std::string&
 void demo_order(DemoContext& demo) {
   print_heading(demo.out, "2. The demo order loaded for closing");
 
-  Variant connection(demo.connection_text), user(kDemoUserId), company(1), kind("SQLSERVER");
-  Variant product("QRNMVL"), id(kDemoOrderTypeId);
-  LoadedOrder o;
-  const Variant result = demo.component.gConsulta_Ordem_Servico_Tipo(
-      connection, user, company, kind, product, id, o.order_id, o.service, o.supplier,
-      o.service_date, o.number, o.start_date, o.start_hour, o.end_date, o.end_hour,
-      o.payment_status, o.request_ids, o.containers, o.line_seals, o.customs_seals, o.health_seals,
-      o.tares, o.schedule_ids, o.count, o.observation, o.order_type, o.container_types, o.message,
-      o.in_payment, o.show_terminal, o.service_type, o.pickup_date, o.pickup_hour, o.delivery_date,
-      o.delivery_hour, o.supplier_id, o.empty_terminal, o.full_terminal, o.ctac_flag, o.weights,
-      o.invoice_values, o.plate, o.stub_control, o.document_type, o.document_number,
-      o.document_flag);
+  const Call o = load_order(demo.component, demo.session(), Variant(kDemoOrderTypeId));
   demo.out << "  gConsulta_Ordem_Servico_Tipo(record " << kDemoOrderTypeId << ") -> result "
-           << display(result) << "\n\n";
-  if (!equals(result, 0.0)) {
-    demo.out << "  Message: " << display(o.message) << "\n";
+           << display(o.result()) << "\n\n";
+  if (!equals(o.result(), 0.0)) {
+    print_wrapped(demo.out, "Message:", display(o["outvntMsg_Ret"]));
     return;
   }
 
-  print_field(demo.out, "Order number", display(o.number) + " (id " + display(o.order_id) + ")");
-  print_field(demo.out, "Order type", display(o.order_type));
+  print_field(demo.out, "Order number",
+              display(o["outvntnum_os"]) + " (id " + display(o["outvntordem_servico_id"]) + ")");
+  print_field(demo.out, "Order type", display(o["outvntTAB_TIPO_ORDEM_SERVICO_iD"]));
   print_field(demo.out, "Service",
-              display(o.service) + " (service type " + display(o.service_type) + ")");
-  print_field(demo.out, "Carrier",
-              display(o.supplier) + " (supplier " + display(o.supplier_id) +
-                  ", receipt stubs controlled: " + or_dash(o.stub_control) + ")");
-  print_field(demo.out, "Service date", or_dash(o.service_date));
-  print_field(demo.out, "Execution start", when(o.start_date, o.start_hour));
-  print_field(demo.out, "Execution end", when(o.end_date, o.end_hour));
-  print_field(demo.out, "Terminal fields shown", display(o.show_terminal));
-  print_field(demo.out, "Empty / full terminal",
-              display(o.empty_terminal) + " / " + display(o.full_terminal));
-  print_field(demo.out, "Pick-up at the terminal", when(o.pickup_date, o.pickup_hour));
-  print_field(demo.out, "Delivery at the terminal", when(o.delivery_date, o.delivery_hour));
+              display(o["outvntDESCR_TIPO_SERVICO"]) + " (service type " +
+                  display(o["outvntTAB_TIPO_SERVICO_ID"]) + ")");
+  print_field(
+      demo.out, "Carrier",
+      display(o["outvntFORNECEDOR"]) + " (supplier " + display(o["outvntfornecedor_id"]) + ")");
+  print_field(demo.out, "Receipt stubs controlled", or_dash(o["outvntflag_contr_canhoto"]));
+  print_field(demo.out, "Service date", or_dash(o["outvntdata_servico"]));
+  print_field(demo.out, "Execution start",
+              when(o["OUTvntData_Ini_Execucao"], o["outvntHORA_INI_EXECUCAO"]));
+  print_field(demo.out, "Execution end",
+              when(o["OUTvntData_Fim_Execucao"], o["outvntHORA_FIM_EXECUCAO"]));
+  print_field(demo.out, "Terminal fields shown", display(o["outvntIndic_Mostra_Campo_Terminal"]));
+  print_field(
+      demo.out, "Empty / full terminal",
+      display(o["outvntterminal_vazio_id"]) + " / " + display(o["outvntterminal_cheio_id"]));
+  print_field(demo.out, "Pick-up at the terminal",
+              when(o["OUTvntData_Retirada_Terminal"], o["outvntHora_Retirada_Terminal"]));
+  print_field(demo.out, "Delivery at the terminal",
+              when(o["OUTvntData_Entrega_Terminal"], o["outvntHora_Entrega_Terminal"]));
   print_field(demo.out, "Payment",
-              display(o.payment_status) + " (in payment: " + or_dash(o.in_payment) + ")");
-  print_field(demo.out, "Tractor plate", or_dash(o.plate));
+              display(o["outvntDESC_TAB_STATUS_PAGTO_OS"]) +
+                  " (in payment: " + or_dash(o["outvntIndic_OS_Em_Pagamento"]) + ")");
+  print_field(demo.out, "Tractor plate", or_dash(o["OUTvntPlaca_Cavalo"]));
   print_field(demo.out, "Transport document",
-              "type " + display(o.document_type) + ", number " + or_dash(o.document_number) +
-                  (equals(o.document_flag, "S") ? " (number required)" : ""));
-  print_field(demo.out, "Travels under CTAC", or_dash(o.ctac_flag));
-  print_field(demo.out, "Observation", or_dash(o.observation));
+              "type " + display(o["outvnttab_tipo_docto_id"]) + ", number " +
+                  or_dash(o["outvntnum_documento"]) +
+                  (equals(o["outvntflag_num_docto"], "S") ? " (number required)" : ""));
+  print_field(demo.out, "Travels under CTAC", or_dash(o["outvntflag_ctac_os"]));
+  print_field(demo.out, "Observation", or_dash(o["ouvntObserv"]));
 
-  demo.out << "\n  Container lines (" << display(o.count) << "):\n\n";
+  demo.out << "\n  Container lines (" << display(o["outvntQtde_Sol_Cont"]) << "); "
+           << amounts_note() << ":\n\n";
   std::vector<std::vector<std::string>> rows;
-  for (std::size_t i = 0; i < o.request_ids.size(); ++i)
-    rows.push_back({display(o.request_ids.at(i)), display(o.containers.at(i)),
-                    display(o.container_types.at(i)), display(o.line_seals.at(i)),
-                    display(o.customs_seals.at(i)), display(o.health_seals.at(i)),
-                    display(o.tares.at(i)), display(o.weights.at(i)),
-                    display(o.invoice_values.at(i)), display(o.schedule_ids.at(i))});
+  const Variant& ids = o["outarrvntSOLICIT_EMBARQUE_CONTAINER_ID"];
+  for (std::size_t i = 0; i < ids.size(); ++i)
+    rows.push_back({display(ids.at(i)), display(o["outarrvntNUM_CONTAINER"].at(i)),
+                    display(o["arrTab_Tipo_Container_ID"].at(i)),
+                    display(o["outarrvntnum_lacre_cia_maritima"].at(i)),
+                    display(o["outarrvntnum_lacre_receita_federal"].at(i)),
+                    display(o["outarrvntnum_lacre_min_saude"].at(i)),
+                    amount_cell(o["outarrvntTara"].at(i)), amount_cell(o["OUTarrPeso_Carga"].at(i)),
+                    amount_cell(o["OUTarrValor_NF"].at(i)),
+                    display(o["outarrvntAGEND_CONTAINER_ID"].at(i))});
   print_table(demo.out,
-              {"request", "container", "type", "line seal", "customs seal", "health seal", "tare",
-               "cargo weight", "invoice value", "schedule"},
+              {"request", "container", "type", "line seal", "customs", "health", "tare", "weight",
+               "invoice", "schedule"},
               rows);
 }
 

@@ -193,6 +193,7 @@ int run_demo(std::string db, const std::string& locale) {
   qrnmvl::tool::demo_ports(demo);
   qrnmvl::tool::demo_order(demo);
   qrnmvl::tool::demo_incidents(demo);
+  qrnmvl::tool::demo_closings(demo);
   std::cout << "\nDone. Look around with: sqlite3 " << db << "\n";
   return 0;
 }

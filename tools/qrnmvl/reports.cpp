@@ -7,32 +7,35 @@
 namespace qrnmvl::tool {
 namespace {
 
-// "yyyy/mm/dd hh:mm[:ss]" as a person reads it: "dd/mm/yyyy hh:mm".
-std::string day_first(const Variant& stored) {
+// A stored value as a person reads it: nothing for Null, an amount in the tables' one form, a
+// "yyyy/mm/dd hh:mm[:ss]" date as "dd/mm/yyyy hh:mm".
+std::string cell(const Variant& stored) {
   if (stored.is_null()) return "";
-  const std::string text = to_text(stored);
-  if (text.size() < 10 || text[4] != '/') return text;
+  if (stored.type() == VarType::Double || stored.type() == VarType::Currency)
+    return amount_cell(stored);
+  const std::string text = display(stored);
+  if (!stored.is_string() || text.size() < 10 || text[4] != '/' || text[7] != '/') return text;
   std::string out = text.substr(8, 2) + "/" + text.substr(5, 2) + "/" + text.substr(0, 4);
   if (text.size() >= 16) out += " " + text.substr(11, 5);
   return out;
 }
 
-Report read(const std::string& connection_text, const std::string& sql,
-            std::vector<std::string> headings, bool dates_in_first_column) {
+}  // namespace
+
+Report query_report(const std::string& connection_text, const std::string& sql,
+                    std::vector<std::string> headings) {
   Report report{std::move(headings), {}};
   data::RowSet rs = data::open_rowset(sql, Variant(connection_text));
   for (; !rs.eof(); rs.move_next()) {
     std::vector<std::string> row;
     for (std::size_t i = 0; i < rs.columns().size(); ++i) {
       const Variant value = rs.field(rs.columns()[i]);
-      row.push_back(i == 0 && dates_in_first_column ? day_first(value) : display(value));
+      row.push_back(cell(value));
     }
     report.rows.push_back(std::move(row));
   }
   return report;
 }
-
-}  // namespace
 
 nlohmann::ordered_json Report::to_json() const {
   auto list = nlohmann::ordered_json::array();
@@ -45,29 +48,30 @@ nlohmann::ordered_json Report::to_json() const {
 }
 
 Report tracking_events(const std::string& connection_text, long order_id) {
-  return read(connection_text,
-              "SELECT t.DATA_EVENTO, e.DESCRICAO, tm.SIGLA, d.NUM_DOCTO, c.NUM_CONTAINER, "
-              "       n.NUM_NOTA, t.AGENDAMENTO_FRAC_ID "
-              "  FROM TRACKING t "
-              "  JOIN TAB_EVENTO_TRACKING e ON e.TAB_EVENTO_TRACKING_ID = t.TAB_EVENTO_TRACKING_ID "
-              "  LEFT JOIN TERMINAL tm ON tm.FORNECEDOR_ID = t.TERMINAL_ID "
-              "  LEFT JOIN DOCTO_TRANSPORTE d ON d.DOCTO_TRANSPORTE_ID = t.DOCTO_TRANSPORTE_ID "
-              "  LEFT JOIN SOLICIT_EMBARQUE_CONTAINER s "
-              "         ON s.SOLICIT_EMBARQUE_CONTAINER_ID = t.SOLICIT_EMBARQUE_CONTAINER_ID "
-              "  LEFT JOIN CONTAINER c ON c.CONTAINER_ID = s.CONTAINER_ID "
-              "  LEFT JOIN NOTA_FISCAL n ON n.NOTA_FISCAL_ID = t.NOTA_FISCAL_ID "
-              " WHERE t.ORDEM_SERVICO_ID = " +
-                  std::to_string(order_id) + " ORDER BY t.DATA_EVENTO, t.TRACKING_ID",
-              {"when", "event", "terminal", "CTAC", "container", "invoice", "pickup"}, true);
+  return query_report(
+      connection_text,
+      "SELECT t.DATA_EVENTO, e.DESCRICAO, tm.SIGLA, d.NUM_DOCTO, c.NUM_CONTAINER, "
+      "       n.NUM_NOTA, t.AGENDAMENTO_FRAC_ID "
+      "  FROM TRACKING t "
+      "  JOIN TAB_EVENTO_TRACKING e ON e.TAB_EVENTO_TRACKING_ID = t.TAB_EVENTO_TRACKING_ID "
+      "  LEFT JOIN TERMINAL tm ON tm.FORNECEDOR_ID = t.TERMINAL_ID "
+      "  LEFT JOIN DOCTO_TRANSPORTE d ON d.DOCTO_TRANSPORTE_ID = t.DOCTO_TRANSPORTE_ID "
+      "  LEFT JOIN SOLICIT_EMBARQUE_CONTAINER s "
+      "         ON s.SOLICIT_EMBARQUE_CONTAINER_ID = t.SOLICIT_EMBARQUE_CONTAINER_ID "
+      "  LEFT JOIN CONTAINER c ON c.CONTAINER_ID = s.CONTAINER_ID "
+      "  LEFT JOIN NOTA_FISCAL n ON n.NOTA_FISCAL_ID = t.NOTA_FISCAL_ID "
+      " WHERE t.ORDEM_SERVICO_ID = " +
+          std::to_string(order_id) + " ORDER BY t.DATA_EVENTO, t.TRACKING_ID",
+      {"when", "event", "terminal", "CTAC", "container", "invoice", "pickup"});
 }
 
 Report job_requests(const std::string& connection_text, long after_job_id) {
-  return read(connection_text,
-              "SELECT g.Data_Inicio, g.LOG_GERADOR_ID, g.FUNCAO_ID, g.USUARIO_INTERNET_ID, "
-              "       g.Tab_Status_JOB_ID, g.TXT_QUERY "
-              "  FROM LOG_GERADOR g WHERE g.LOG_GERADOR_ID > " +
-                  std::to_string(after_job_id) + " ORDER BY g.LOG_GERADOR_ID",
-              {"start", "job", "function", "user", "status", "parameters"}, true);
+  return query_report(connection_text,
+                      "SELECT g.Data_Inicio, g.LOG_GERADOR_ID, g.FUNCAO_ID, g.USUARIO_INTERNET_ID, "
+                      "       g.Tab_Status_JOB_ID, g.TXT_QUERY "
+                      "  FROM LOG_GERADOR g WHERE g.LOG_GERADOR_ID > " +
+                          std::to_string(after_job_id) + " ORDER BY g.LOG_GERADOR_ID",
+                      {"start", "job", "function", "user", "status", "parameters"});
 }
 
 void print_report(std::ostream& out, const Report& report) {

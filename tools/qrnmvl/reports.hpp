@@ -20,6 +20,11 @@ struct Report {
   nlohmann::ordered_json to_json() const;
 };
 
+// Any query's rows as a report, the values as a person reads them: Null as
+// nothing, amounts in the tables' one form, stored dates day first.
+Report query_report(const std::string& connection_text, const std::string& sql,
+                    std::vector<std::string> headings);
+
 // The tracking events of a service order (ORDEM_SERVICO_ID), oldest first.
 Report tracking_events(const std::string& connection_text, long order_id);
 // The job requests, oldest first; only those after a job id when given.
