@@ -165,7 +165,9 @@ void SqliteConnection::close() noexcept {
   const std::lock_guard lock(mutex_);
   if (db_ == nullptr) return;
   bodies_.clear();
+  procedures_.clear();
   lookup_.reset();
+  version_.reset();
   if (sqlite3_get_autocommit(db_) == 0) sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
   if (!still_valid()) {
     // The -wal and -shm files at the path may now belong to the database that
@@ -189,7 +191,27 @@ Statement SqliteConnection::prepare(std::string_view sql, const char** tail, uns
   return Statement(raw);
 }
 
-Procedure SqliteConnection::find_procedure(const std::string& name) {
+// The catalog is read once per procedure and kept while no other connection
+// has committed: this connection never writes the catalog, and an operator who
+// redefines a procedure does so from another connection, which changes the
+// data version. The check costs one step of a prepared pragma.
+const Procedure& SqliteConnection::find_procedure(const std::string& name) {
+  if (!version_)
+    version_ = prepare("PRAGMA data_version", nullptr, SQLITE_PREPARE_PERSISTENT);
+  long long version = -1;
+  {
+    const StatementUse use(version_.get());
+    if (sqlite3_step(version_.get()) != SQLITE_ROW) raise_sqlite(db_);
+    version = sqlite3_column_int64(version_.get(), 0);
+  }
+  if (version != catalog_version_) {
+    procedures_.clear();
+    catalog_version_ = version;
+  }
+  std::string key = name;
+  for (char& c : key) c = ascii::upper(c);
+  if (const auto found = procedures_.find(key); found != procedures_.end()) return found->second;
+
   if (!lookup_)
     lookup_ = prepare("SELECT name, params, body FROM qrn_procedure WHERE name = ?1", nullptr,
                       SQLITE_PREPARE_PERSISTENT);
@@ -204,7 +226,9 @@ Procedure SqliteConnection::find_procedure(const std::string& name) {
     const auto* value = sqlite3_column_text(statement, column);
     return value == nullptr ? std::string() : std::string(reinterpret_cast<const char*>(value));
   };
-  return {text(0), split_params(text(1)), text(2)};
+  if (procedures_.size() >= kMaxCachedBodies) procedures_.clear();
+  return procedures_.emplace(std::move(key), Procedure{text(0), split_params(text(1)), text(2)})
+      .first->second;
 }
 
 void SqliteConnection::bind_arguments(sqlite3_stmt* statement, const Procedure& procedure,
@@ -247,7 +271,7 @@ PreparedBody* SqliteConnection::prepared_body(const std::string& body) {
 
 RowSet SqliteConnection::call_procedure(const std::string& name,
                                         const std::vector<Variant>& arguments) {
-  const Procedure procedure = find_procedure(name);
+  const Procedure& procedure = find_procedure(name);
   if (arguments.size() > procedure.params.size())
     throw Error(err::database,
                 "Procedure or function " + procedure.name + " has too many arguments specified.");

@@ -84,7 +84,7 @@ class SqliteConnection final : public Connection {
  private:
   void require_open() const;
   Statement prepare(std::string_view sql, const char** tail = nullptr, unsigned flags = 0) const;
-  Procedure find_procedure(const std::string& name);
+  const Procedure& find_procedure(const std::string& name);
   void bind_arguments(sqlite3_stmt* statement, const Procedure& procedure,
                       const std::vector<Variant>& arguments) const;
   PreparedBody* prepared_body(const std::string& body);
@@ -100,6 +100,11 @@ class SqliteConnection final : public Connection {
   dev_t device_ = 0;
   ino_t inode_ = 0;
   Statement lookup_;                                      // the catalog lookup, prepared once
+  Statement version_;                                     // PRAGMA data_version, prepared once
+  // The procedures looked up, by upper-case name, while the database's data
+  // version (which another connection's commit changes) stays what it was.
+  std::unordered_map<std::string, Procedure> procedures_;
+  long long catalog_version_ = -1;
   std::unordered_map<std::string, PreparedBody> bodies_;  // by body text
 };
 
