@@ -153,8 +153,14 @@ Figures measure(const Options& options, int port, const std::string& token,
         const auto response = client.Post(path.c_str(), headers, body, "application/json");
         latencies[t].push_back(std::chrono::duration<double, std::milli>(Clock::now() - sent).count());
         if (!response || response->status != 200 ||
-            response->body.rfind("{\"result\": 0,", 0) != 0)
-          ++failed;
+            response->body.rfind("{\"result\": 0,", 0) != 0) {
+          // The first failure says why; the count says how many.
+          if (failed++ == 0)
+            std::cerr << operation << ": "
+                      << (response ? std::to_string(response->status) + " " + response->body.substr(0, 200)
+                                   : "no answer: " + httplib::to_string(response.error()))
+                      << "\n";
+        }
       }
     });
   for (auto& client : clients) client.join();
