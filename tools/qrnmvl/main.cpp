@@ -312,7 +312,14 @@ int main(int argc, char** argv) {
       ->required();
   serve->add_option("--listen", serve_options.listen, "HOST:PORT to listen on (port 0: any free)")
       ->capture_default_str();
-  serve->add_option("--threads", serve_options.threads, "Worker threads (default: the cores)");
+  serve->add_option("--threads", serve_options.threads,
+                    "Workers that run operations, each with its own database connection\n"
+                    "(default: the cores)");
+  serve
+      ->add_option("--connections", serve_options.connections,
+                   "Client connections served at once; more wait to be accepted")
+      ->capture_default_str()
+      ->check(CLI::Range(1, 4096));
   serve->add_option("--max-body", serve_options.max_body, "Largest request body in bytes")
       ->capture_default_str();
   serve->add_option("--access-log", serve_options.access_log,

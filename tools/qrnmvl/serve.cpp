@@ -10,9 +10,13 @@
 #include <cctype>
 #include <chrono>
 #include <cmath>
+#include <condition_variable>
 #include <cstdio>
 #include <ctime>
+#include <deque>
+#include <functional>
 #include <fstream>
+#include <future>
 #include <iostream>
 #include <map>
 #include <mutex>
@@ -21,7 +25,9 @@
 #include <sstream>
 #include <stdexcept>
 #include <thread>
+#include <vector>
 
+#include "common/json_value.hpp"
 #include "common/text.hpp"
 #include "data/connection.hpp"
 
@@ -29,10 +35,6 @@ namespace qrnmvl::tool {
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-// Nesting allowed in a request body before it is refused; the JSON contract
-// itself allows the same, so nothing deeper ever reaches a recursive parser.
-constexpr std::size_t kMaxDepth = 64;
 
 // A secret (connection text, token) from a file only its owner can read, so it
 // never shows in the process list and no other account on the host reads it.
@@ -53,6 +55,8 @@ std::string read_secret(const std::string& path, const char* what) {
   return secret;
 }
 
+constexpr const char* kHiddenConnection = "\"invntConecta_db\": {\"$empty\":true}";
+
 // Compares every byte whatever the first difference, so the time taken says
 // nothing of how much of a guessed token was right.
 bool same_secret(std::string_view given, std::string_view expected) {
@@ -63,47 +67,60 @@ bool same_secret(std::string_view given, std::string_view expected) {
   return difference == 0;
 }
 
-// Reads a request body without recursion: its nesting depth and the names at
-// the top level, or what is wrong with it.
-class BodyShape : public nlohmann::json::json_sax_t {
+// The threads that run operations. Each keeps one component and, through the
+// data layer's per-thread cache, one open connection from request to request.
+// The threads that read and write HTTP never touch the database, so a client
+// that is slow to send or to read holds no connection.
+class Workers {
  public:
-  std::size_t depth = 0;
-  bool too_deep = false;
-  std::vector<std::string> top_level_names;
+  explicit Workers(unsigned count) {
+    for (unsigned i = 0; i < count; ++i) threads_.emplace_back([this] { loop(); });
+  }
+  ~Workers() {
+    {
+      const std::lock_guard lock(mutex_);
+      stopping_ = true;
+    }
+    ready_.notify_all();
+    for (auto& thread : threads_) thread.join();
+  }
+  Workers(const Workers&) = delete;
+  Workers& operator=(const Workers&) = delete;
 
-  bool null() override { return true; }
-  bool boolean(bool) override { return true; }
-  bool number_integer(number_integer_t) override { return true; }
-  bool number_unsigned(number_unsigned_t) override { return true; }
-  bool number_float(number_float_t, const string_t&) override { return true; }
-  bool string(string_t&) override { return true; }
-  bool binary(binary_t&) override { return true; }
-  bool start_object(std::size_t) override { return open(); }
-  bool key(string_t& name) override {
-    if (depth == 1) top_level_names.push_back(name);
-    return true;
+  // Runs job on a worker and waits for it; what it throws is thrown here.
+  template <class Job>
+  auto run(Job job) -> decltype(job()) {
+    std::packaged_task<decltype(job())()> task(std::move(job));
+    auto done = task.get_future();
+    {
+      const std::lock_guard lock(mutex_);
+      jobs_.emplace_back([&task] { task(); });
+    }
+    ready_.notify_one();
+    return done.get();
   }
-  bool end_object() override { return close(); }
-  bool start_array(std::size_t) override { return open(); }
-  bool end_array() override { return close(); }
-  bool parse_error(std::size_t, const std::string&, const nlohmann::detail::exception& e) override {
-    error = e.what();
-    return false;
-  }
-  std::string error;
 
  private:
-  bool open() {
-    if (++depth > kMaxDepth) {
-      too_deep = true;
-      return false;
+  void loop() {
+    for (;;) {
+      std::function<void()> job;
+      {
+        std::unique_lock lock(mutex_);
+        ready_.wait(lock, [this] { return stopping_ || !jobs_.empty(); });
+        if (jobs_.empty()) break;
+        job = std::move(jobs_.front());
+        jobs_.pop_front();
+      }
+      job();
     }
-    return true;
+    data::close_cached_connections();
   }
-  bool close() {
-    --depth;
-    return true;
-  }
+
+  std::mutex mutex_;
+  std::condition_variable ready_;
+  std::deque<std::function<void()>> jobs_;
+  bool stopping_ = false;
+  std::vector<std::thread> threads_;
 };
 
 // Requests and their latency, by operation, in the Prometheus text format.
@@ -261,9 +278,21 @@ int serve(const ServeOptions& options) {
 
   AccessLog access_log(options.access_log);
   Metrics metrics;
+  Workers workers(threads);
+  const std::string shown_connection =
+      "\"invntConecta_db\": " +
+      nlohmann::json(connection_text)
+          .dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
   httplib::Server server;
-  server.new_task_queue = [threads] { return new httplib::ThreadPool(threads); };
+  // Threads for the client connections, apart from the workers: a client that
+  // keeps its connection open holds one of these for the keep-alive time, no more.
+  const unsigned connections = std::max(options.connections, 1u);
+  server.new_task_queue = [connections] { return new httplib::ThreadPool(connections); };
   server.set_payload_max_length(options.max_body);
+  server.set_keep_alive_max_count(100);
+  // An answer goes out in two writes (head, body): without this the second
+  // waits for the client's delayed acknowledgement, some 40 ms.
+  server.set_tcp_nodelay(true);
 
   server.set_pre_routing_handler([](const httplib::Request& request, httplib::Response& response) {
     t_note = RequestNote{true, Clock::now(), request_id_of(request), "", ""};
@@ -290,33 +319,38 @@ int serve(const ServeOptions& options) {
     if (!authorised(request, response)) return;
     if (!info) return answer_error(response, 404, "unknown operation '" + operation + "'");
 
-    BodyShape shape;
-    const std::string& body = request.body.empty() ? std::string("{}") : request.body;
-    if (!nlohmann::json::sax_parse(body, &shape)) {
-      return answer_error(response, 400,
-                          shape.too_deep ? "the JSON call nests deeper than " +
-                                               std::to_string(kMaxDepth) + " levels"
-                                         : "malformed JSON call: " + shape.error);
+    // Read as the tool reads a call (the same limits, the same one-line
+    // refusals), then the connection is set: the server's, and only the server's.
+    nlohmann::json call;
+    try {
+      call = parse_json_call(request.body.empty() ? std::string_view("{}") : request.body);
+    } catch (const std::invalid_argument& e) {
+      return answer_error(response, 400, e.what());
     }
-    if (std::find(shape.top_level_names.begin(), shape.top_level_names.end(), "invntConecta_db") !=
-        shape.top_level_names.end())
+    if (!call.is_object()) return answer_error(response, 400, "the JSON call must be an object");
+    if (call.contains("invntConecta_db"))
       return answer_error(response, 400,
                           "invntConecta_db is the server's: a request cannot name a connection");
-    nlohmann::json call = nlohmann::json::parse(body);
-    if (!call.is_object()) return answer_error(response, 400, "the JSON call must be an object");
     call["invntConecta_db"] = connection_text;
 
-    // One component per worker thread: an instance serves one thread at a time,
-    // and the thread's cached connection is reused from request to request.
-    thread_local QrnMvl component;
+    std::string answer;
     try {
-      const std::string answer = invoke_json(component, operation, call.dump());
-      const auto result = nlohmann::json::parse(answer)["result"];
-      t_note.result = result.dump();
-      response.set_content(answer, "application/json");
+      answer = workers.run([&operation, text = call.dump()] {
+        // One component per worker: an instance serves one thread at a time.
+        thread_local QrnMvl component;
+        return invoke_json(component, operation, text);
+      });
     } catch (const std::invalid_argument& e) {
-      answer_error(response, 400, e.what());
+      return answer_error(response, 400, e.what());
     }
+    // The connection text may hold a password: the answer gives it back Empty,
+    // as the caller left it.
+    if (const auto at = answer.find(shown_connection); at != std::string::npos)
+      answer.replace(at, shown_connection.size(), kHiddenConnection);
+    // The answer starts {"result": <value>, "parameters": ...
+    const std::size_t from = answer.find(':') + 1, to = answer.find(", \"parameters\"");
+    t_note.result = std::string(ascii::trim_blanks(std::string_view(answer).substr(from, to - from)));
+    response.set_content(answer, "application/json");
   });
 
   server.Get("/v1/operations", [&](const httplib::Request& request, httplib::Response& response) {
@@ -330,15 +364,21 @@ int serve(const ServeOptions& options) {
 
   server.Get("/healthz", [&](const httplib::Request&, httplib::Response& response) {
     t_note.operation = "healthz";
-    try {
-      data::cached_connection(connection_text)->execute("SELECT 1");
+    // On a worker, through the connection the operations use.
+    const bool reachable = workers.run([&connection_text] {
+      try {
+        data::cached_connection(connection_text)->execute("SELECT 1");
+        return true;
+      } catch (const std::exception&) {
+        data::close_cached_connections();
+        return false;
+      }
+    });
+    // Why not may name the database's location: whoever asked is not told.
+    if (reachable)
       response.set_content(R"({"status": "ok"})", "application/json");
-    } catch (const std::exception&) {
-      // The reason may name the database's location: it goes to the operator's
-      // own log, not to whoever asked.
-      data::close_cached_connections();
+    else
       answer_error(response, 503, "the database is not reachable");
-    }
   });
 
   server.Get("/metrics", [&](const httplib::Request&, httplib::Response& response) {
@@ -354,6 +394,10 @@ int serve(const ServeOptions& options) {
       answer_error(
           response, 413,
           "the request body is larger than " + std::to_string(options.max_body) + " bytes");
+    else if (response.status == 404)
+      answer_error(response, 404,
+                   "no such endpoint: POST /v1/operations/<name>, GET /v1/operations, "
+                   "/healthz or /metrics");
     else
       answer_error(response, response.status, "the request cannot be served");
   });

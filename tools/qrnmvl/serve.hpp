@@ -13,7 +13,8 @@ struct ServeOptions {
   std::string connection_file;            // a file holding the connection text (owner-only)
   std::string token_file;                 // the bearer token (owner-only), required
   std::string listen = "127.0.0.1:8080";  // HOST:PORT; port 0 takes a free one
-  unsigned threads = 0;                   // 0: the number of cores
+  unsigned threads = 0;                   // operation workers, each with its connection; 0: the cores
+  unsigned connections = 64;              // client connections served at once
   std::size_t max_body = 1 << 20;         // bytes; larger bodies get 413
   std::string access_log;                 // a file; empty: standard error
   std::string locale;                     // regional settings, as for `call`
