@@ -25,11 +25,12 @@ inline std::string document_of(int mark) { return std::to_string(100000 + mark);
 inline std::string observation_of(int mark) { return "K" + std::to_string(mark); }
 
 // Loads the record and closes it with the marks of `mark`; the closing's
-// result (0 or 10) and its message. Result 10 with the load's message when the
-// load already failed.
+// result (0 or 10) and its message, or result 10 with the load's message when
+// the load already failed.
 struct ClosingAnswer {
   int result;
   std::string message;
+  bool loaded = false;  // the load answered 0: the message is the closing's
 };
 inline ClosingAnswer close_marked(QrnMvl& component, const std::string& connection_text,
                                   int record, int mark) {
@@ -39,6 +40,7 @@ inline ClosingAnswer close_marked(QrnMvl& component, const std::string& connecti
   if (!equals(loaded.result(), 0.0))
     return {10, piece(loaded["outvntMsg_Ret"])};
   tool::Call form = tool::closing_form(session, loaded);
+
   form["invntData_Ini_Execucao"] = Variant("17/10/2025");
   form["invntHora_Ini_Execucao"] = Variant("13:00");
   form["invntData_Fim_Execucao"] = Variant("17/10/2025");
@@ -55,7 +57,7 @@ inline ClosingAnswer close_marked(QrnMvl& component, const std::string& connecti
     for (std::size_t i = 0; i < seals.elements().size(); ++i)
       seals.elements()[i] = Variant("L" + std::to_string(i + 1));
   form.run(component);
-  return {equals(form.result(), 0.0) ? 0 : 10, piece(form["outvntMsg_Ret"])};
+  return {equals(form.result(), 0.0) ? 0 : 10, piece(form["outvntMsg_Ret"]), true};
 }
 
 }  // namespace qrnmvl::testing
