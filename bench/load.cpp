@@ -266,6 +266,7 @@ int run(const Settings& settings) {
 
   std::vector<pid_t> children;
   std::vector<Sample> samples;
+  std::atomic<bool> threads_done{false};
   std::thread runner;
   const fs::path spool = fs::path(settings.db).string() + ".load";
   if (settings.processes > 0) {
@@ -283,14 +284,17 @@ int run(const Settings& settings) {
       children.push_back(pid);
     }
   } else {
-    runner = std::thread([&] { samples = run_threads(settings, *shared, 7); });
+    runner = std::thread([&] {
+      samples = run_threads(settings, *shared, 7);
+      threads_done = true;
+    });
   }
 
   // Progress, and the resources in use, until every worker is done.
   std::vector<std::pair<long, long>> usage;  // resident kB, descriptors
   auto next_sample = Clock::now();
   const auto running = [&] {
-    if (settings.processes == 0) return shared->done < total || settings.duration > 0;
+    if (settings.processes == 0) return !threads_done.load();
     for (const pid_t pid : children)
       if (waitpid(pid, nullptr, WNOHANG) == 0) return true;
     return false;
@@ -317,13 +321,7 @@ int run(const Settings& settings) {
     std::fprintf(stderr, "\r%ld operations", shared->done.load());
     if (total > 0) std::fprintf(stderr, " of %ld", total);
     std::fprintf(stderr, ", %.0f s, %.0f/s   ", elapsed, shared->done / std::max(elapsed, 1e-9));
-    if (settings.processes == 0) {
-      finished = settings.duration > 0 ? elapsed >= settings.duration && shared->done >= 0 &&
-                                             !running() : shared->done >= total;
-      if (settings.duration > 0 && elapsed >= settings.duration + 5) finished = true;
-    } else {
-      finished = !running();
-    }
+    finished = !running();
   }
   std::fprintf(stderr, "\n");
   if (runner.joinable()) runner.join();
@@ -342,7 +340,7 @@ int run(const Settings& settings) {
   std::printf("%s: %d %s x %s, Synchronous=%s\n", settings.db.c_str(),
               settings.processes > 0 ? settings.processes : settings.threads,
               settings.processes > 0 ? "processes" : "threads",
-              settings.duration > 0 ? (std::to_string(settings.duration) + " s").c_str()
+              settings.duration > 0 ? (std::to_string(std::lround(settings.duration)) + " s").c_str()
                                     : (std::to_string(settings.operations) + " operations").c_str(),
               settings.synchronous.c_str());
   if (settings.processes > 0 && settings.threads > 1)
