@@ -349,7 +349,9 @@ int run(const Settings& settings) {
               static_cast<double>(samples.size()) / seconds);
   std::printf("%-20s %8s %8s %10s %10s %10s\n", "operation", "count", "failed", "p50 ms",
               "p99 ms", "max ms");
-  std::vector<long> closed(std::size(kClosable), 0);
+  // Closings answered 0, and closings that failed: a failed one keeps the
+  // stages it committed, so it may have added some of its events and jobs.
+  std::vector<long> closed(std::size(kClosable), 0), cut(std::size(kClosable), 0);
   long failed_total = 0;
   for (int kind = 0; kind < kKinds; ++kind) {
     std::vector<std::uint32_t> micros;
@@ -358,7 +360,7 @@ int run(const Settings& settings) {
       if (s.kind != kind) continue;
       micros.push_back(s.micros);
       if (s.result != 0) ++failed;
-      if (s.kind == kClosing && s.result == 0) ++closed[s.record_index];
+      if (s.kind == kClosing) ++(s.result == 0 ? closed : cut)[s.record_index];
     }
     failed_total += failed;
     const double max = micros.empty() ? 0 : *std::max_element(micros.begin(), micros.end()) / 1e3;
@@ -369,9 +371,12 @@ int run(const Settings& settings) {
 
   const Counts after = counts(settings.db);
   long tracking_expected = before.tracking, jobs_expected = before.jobs;
+  long tracking_cut = 0, jobs_cut = 0;
   for (std::size_t i = 0; i < std::size(kClosable); ++i) {
     tracking_expected += closed[i] * added[i].first;
     jobs_expected += closed[i] * added[i].second;
+    tracking_cut += cut[i] * added[i].first;
+    jobs_cut += cut[i] * added[i].second;
   }
   std::printf("\nbusy answers that reached a user: %ld (failed operations: %ld, new log rows: %ld)\n",
               after.busy - before.busy, failed_total, after.logged - before.logged);
@@ -382,14 +387,18 @@ int run(const Settings& settings) {
   }
 
   bool sound = true;
-  const auto check = [&](const char* what, long got, long want) {
-    const bool good = got == want;
+  const auto check = [&](const char* what, long got, long want, long or_up_to_more = 0) {
+    const bool good = got >= want && got <= want + or_up_to_more;
     sound = sound && good;
-    std::printf("  %-52s %8ld %s\n", what, got, good ? "ok" : ("expected " + std::to_string(want)).c_str());
+    std::string verdict = good ? "ok" : "expected " + std::to_string(want);
+    if (or_up_to_more > 0) verdict += " (up to " + std::to_string(or_up_to_more) +
+                                      " more from closings that failed part-way)";
+    std::printf("  %-52s %8ld %s\n", what, got, verdict.c_str());
   };
   std::printf("\nafterwards:\n");
-  check("tracking events (one set per closing answered 0)", after.tracking, tracking_expected);
-  check("jobs (one set per closing answered 0)", after.jobs, jobs_expected);
+  check("tracking events (one set per closing answered 0)", after.tracking, tracking_expected,
+        tracking_cut);
+  check("jobs (one set per closing answered 0)", after.jobs, jobs_expected, jobs_cut);
   check("distinct job ids", after.job_ids, after.jobs);
   check("service-order type records", after.records, before.records);
   check("container lines", after.lines, before.lines);
