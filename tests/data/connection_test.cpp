@@ -50,8 +50,8 @@ TEST(DriverRegistry, TextsWithoutTheSqliteProviderGoToOdbc) {
 TEST(SqliteOpen, OptionsAndRefusals) {
   testing::TestDatabase db;
   const std::string file = "Provider=sqlite;Data Source=" + db.path();
-  const std::tuple<const char*, int, int> cases[] = {{"", 1, 5000},
-                                                     {";Busy Timeout=250;Synchronous=Full", 2, 250},
+  const std::tuple<const char*, int, int> cases[] = {{"", 2, 5000},
+                                                     {";Busy Timeout=250;Synchronous=Normal", 1, 250},
                                                      {";synchronous='off';busy timeout=0", 0, 0}};
   for (const auto& [extra, synchronous, busy_timeout] : cases)
     EXPECT_EQ(open_connection(file + extra)

@@ -22,7 +22,7 @@ struct Options {
   std::string trace;  // as written; honoured only where the host allows (trace.hpp)
   int busy_timeout_ms = kDefaultBusyTimeoutMs;
   int command_timeout_seconds = kDefaultCommandTimeoutSeconds;
-  const char* synchronous_pragma = "PRAGMA synchronous = NORMAL";
+  const char* synchronous_pragma = "PRAGMA synchronous = FULL";
 };
 Options read_options(const std::string& connection_text);
 
