@@ -20,7 +20,7 @@
 #include <string>
 #include <vector>
 
-#include "common/json_value.hpp"
+#include "closing_form.hpp"
 #include "common/text.hpp"
 #include "common/values.hpp"
 #include "data/connection.hpp"
@@ -34,36 +34,26 @@ namespace fs = std::filesystem;
 using qrnmvl::Variant;
 using Clock = std::chrono::steady_clock;
 
-// The closing of the demo record 1001 (order 501, type 2) as the front end sends it.
-const char* const kClosing = R"({"invntUsuario_internet_id": 25, "invntEmpresa_id": 1,
-  "inVntBanco_Dados": "SQLSERVER", "invntNome_Produto": "QRNMVL",
-  "invntOrdem_Servico_Tipo_ID": 1001,
-  "invntData_Ini_Execucao": "15/10/2025", "invntHora_Ini_Execucao": "08:00",
-  "invntData_Fim_Execucao": "15/10/2025", "invntHora_Fim_Execucao": "17:30",
-  "INvntOrdem_Servico_ID": 501, "inarrvntSolicit_Embarque_Container_ID": [7001, 7002, 7003],
-  "inarrvntNum_Container": ["TGHU8731457", "MSCU5529040", "HLXU2309177"],
-  "inarrvntNum_Lacre_Cia_Maritima": ["ML4471203", "ML4471204", "ML4471205"],
-  "inarrvntNum_Lacre_Receita_Federal": ["RFB0098812", "", ""],
-  "inarrvntNum_Lacre_Min_Saude": ["", "", ""], "inarrvntTara": ["2200,5", "3900", ""],
-  "inarrvntAgend_Container_ID": [6001, 6002, 6003], "invntvntQtde_Sol_Cont": 3,
-  "invntObserv": "Armazém 3, doca 5.", "INvntTab_Tipo_Ordem_Servico_ID": 2,
-  "arrTab_Tipo_Container_ID": [1, 3, 2], "outvntMsg_Ret": "",
-  "invntData_Retirada": "15/10/2025", "invntHora_Retirada": "07:40",
-  "invntData_Entrega": "15/10/2025", "invntHora_Entrega": "18:00",
-  "invntTab_Tipo_Servico_ID": 1, "invntIndic_Mostra_Campo_Terminal": "S",
-  "invntFornecedor_ID": 201, "invntterminal_vazio_id": 302, "invntterminal_cheio_id": 301,
-  "arrPeso": ["18450", "24100", ""], "arrValorNF": ["98450", "", ""],
-  "INvntPlaca_Cavalo": "ABC1D23", "invnttab_tipo_docto_id": 1, "invntnum_documento": "004512",
-  "invntflag_num_docto": "S"})";
-
-std::vector<Variant> closing_values(const std::string& connection_text) {
-  const auto* info = qrnmvl::find_operation("gGrava_Fechamento");
-  const auto request = nlohmann::json::parse(kClosing);
-  std::vector<Variant> values;
-  for (const auto& name : info->parameters)
-    values.push_back(request.contains(name) ? qrnmvl::from_json(request[name]) : Variant());
-  values[0] = Variant(connection_text);
-  return values;
+// The closing of the demo record 1001 (order 501, type 2, three container lines) as the front
+// end sends it: the form filled from the order, with what the carrier reports.
+std::vector<Variant> closing_values(qrnmvl::QrnMvl& component, const std::string& connection_text) {
+  qrnmvl::tool::Session session;
+  session.connection_text = connection_text;
+  const auto loaded = qrnmvl::tool::load_order(component, session, Variant(1001));
+  auto form = qrnmvl::tool::closing_form(session, loaded);
+  for (const auto& [name, value] : {std::pair{"invntData_Ini_Execucao", "15/10/2025"},
+                                    {"invntHora_Ini_Execucao", "08:00"},
+                                    {"invntData_Fim_Execucao", "15/10/2025"},
+                                    {"invntHora_Fim_Execucao", "17:30"},
+                                    {"invntData_Retirada", "15/10/2025"},
+                                    {"invntHora_Retirada", "07:40"},
+                                    {"invntData_Entrega", "15/10/2025"},
+                                    {"invntHora_Entrega", "18:00"},
+                                    {"invntnum_documento", "004512"}})
+    form[name] = Variant(value);
+  form["inarrvntNum_Lacre_Cia_Maritima"] =
+      Variant(Variant::Array{Variant("ML4471203"), Variant("ML4471204"), Variant("ML4471205")});
+  return form.values();
 }
 
 bool close_once(qrnmvl::QrnMvl& component, const std::vector<Variant>& request) {
@@ -112,7 +102,8 @@ Variant traced_value(const nlohmann::json& parameter) {
   if (value.is_null()) return Variant::null();
   const std::string type = parameter["type"];
   const std::string text = value.is_string() ? value.get<std::string>() : value.dump();
-  if (type == "integer" || type == "smallint") return Variant(static_cast<std::int32_t>(std::stol(text)));
+  if (type == "integer" || type == "smallint")
+    return Variant(static_cast<std::int32_t>(std::stol(text)));
   if (type == "double" || type == "currency") return Variant(std::stod(text));
   return Variant(text);
 }
@@ -258,9 +249,10 @@ void measure(const fs::path& folder, const char* synchronous, int closings, int 
   const std::string text =
       "Provider=SQLite;Data Source=" + component_db + ";Synchronous=" + synchronous;
   qrnmvl::QrnMvl component;
-  const std::vector<Variant> request = closing_values(text);
+  const std::vector<Variant> request = closing_values(component, text);
   // The first closing settles the rows; the second, traced, is what every later one sends.
-  std::vector<Variant> traced = closing_values(text + ";Trace=" + trace);
+  std::vector<Variant> traced = request;
+  traced[0] = Variant(text + ";Trace=" + trace);
   if (!close_once(component, request) || !close_once(component, traced)) {
     std::cerr << "closing: the demo closing was refused\n";
     std::exit(1);

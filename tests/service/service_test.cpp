@@ -2,9 +2,9 @@
 // loopback port, driven by a client, stopped with SIGTERM.
 #include <gtest/gtest.h>
 #include <httplib.h>
+#include <netinet/in.h>
 #include <signal.h>
 #include <spawn.h>
-#include <netinet/in.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -20,6 +20,7 @@
 #include <thread>
 #include <vector>
 
+#include "closing_form.hpp"
 #include "common/json_value.hpp"
 #include "support/test_database.hpp"
 
@@ -88,9 +89,9 @@ class Service : public ::testing::Test {
   // Runs the tool to its end: its exit code, with what it printed in out.
   int run_tool(const std::string& args, std::string& out) const {
     const std::string out_file = dir_ + "/tool.out";
-    const int status = std::system(("'" + std::string(std::getenv("QRNMVL_TOOL")) + "' " + args +
-                                    " >'" + out_file + "' 2>&1")
-                                       .c_str());
+    const int status = std::system(
+        ("'" + std::string(std::getenv("QRNMVL_TOOL")) + "' " + args + " >'" + out_file + "' 2>&1")
+            .c_str());
     out = slurp(out_file);
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
   }
@@ -136,7 +137,8 @@ TEST_F(Service, RefusesWhatACallerMayNotDo) {
        "a number in the JSON call is out of range"},
       {"gConsulta_Porto_Ponto", R"({"invntBase_dados": {"$date": "yesterday"}})", kToken, 400,
        "parameter 'invntBase_dados'"},
-      {"gConsulta_Porto_Ponto", std::string(5 << 20, ' '), kToken, 413, "the request body is larger"},
+      {"gConsulta_Porto_Ponto", std::string(5 << 20, ' '), kToken, 413,
+       "the request body is larger"},
       {"gNoSuchOperation", "{}", kToken, 404, "unknown operation"},
       {"no-such-path", "{}", kToken, 404, "no such endpoint"},
   };
@@ -210,38 +212,6 @@ TEST_F(Service, AnswersTheContractToConcurrentClientsAndLogsEachRequest) {
   EXPECT_EQ(lines, 4 + kClients * kRequestsEach + 3);
 }
 
-// The closing's parameters a front end fills from the order load's answer.
-const std::pair<const char*, const char*> kClosingFromLoad[] = {
-    {"invntUsuario_internet_id", "invntUsuario_internet_id"},
-    {"invntEmpresa_id", "invntEmpresa_id"},
-    {"inVntBanco_Dados", "inVntBanco_Dados"},
-    {"invntNome_Produto", "invntNome_Produto"},
-    {"invntOrdem_Servico_Tipo_ID", "invntOrdem_Servico_Tipo_ID"},
-    {"INvntOrdem_Servico_ID", "outvntordem_servico_id"},
-    {"inarrvntSolicit_Embarque_Container_ID", "outarrvntSOLICIT_EMBARQUE_CONTAINER_ID"},
-    {"inarrvntNum_Container", "outarrvntNUM_CONTAINER"},
-    {"inarrvntNum_Lacre_Cia_Maritima", "outarrvntnum_lacre_cia_maritima"},
-    {"inarrvntNum_Lacre_Receita_Federal", "outarrvntnum_lacre_receita_federal"},
-    {"inarrvntNum_Lacre_Min_Saude", "outarrvntnum_lacre_min_saude"},
-    {"inarrvntTara", "outarrvntTara"},
-    {"inarrvntAgend_Container_ID", "outarrvntAGEND_CONTAINER_ID"},
-    {"invntvntQtde_Sol_Cont", "outvntQtde_Sol_Cont"},
-    {"invntObserv", "ouvntObserv"},
-    {"INvntTab_Tipo_Ordem_Servico_ID", "outvntTAB_TIPO_ORDEM_SERVICO_iD"},
-    {"arrTab_Tipo_Container_ID", "arrTab_Tipo_Container_ID"},
-    {"invntTab_Tipo_Servico_ID", "outvntTAB_TIPO_SERVICO_ID"},
-    {"invntIndic_Mostra_Campo_Terminal", "outvntIndic_Mostra_Campo_Terminal"},
-    {"invntFornecedor_ID", "outvntfornecedor_id"},
-    {"invntterminal_vazio_id", "outvntterminal_vazio_id"},
-    {"invntterminal_cheio_id", "outvntterminal_cheio_id"},
-    {"arrPeso", "OUTarrPeso_Carga"},
-    {"arrValorNF", "OUTarrValor_NF"},
-    {"INvntPlaca_Cavalo", "OUTvntPlaca_Cavalo"},
-    {"invnttab_tipo_docto_id", "outvnttab_tipo_docto_id"},
-    {"invntflag_num_docto", "outvntflag_num_docto"},
-};
-
-// Every row of every table but the catalog, as text, to compare two databases.
 // Every row of every table; the moments written by the closings themselves (the demo data ends
 // in 2025) read "(now)", since two closings need not fall in the same second.
 std::string all_rows(const testing::TestDatabase& db) {
@@ -270,37 +240,31 @@ TEST_F(Service, ClosesAnOrderAsTheToolDoesWithTheSameCall) {
   for (const int record : {1004, 1005, 1006}) {
     SCOPED_TRACE(record);
     const auto load = nlohmann::json::parse(
-        post("gConsulta_Ordem_Servico_Tipo",
-             nlohmann::json{{"invntUsuario_internet_id", 25},
-                            {"invntEmpresa_id", 1},
-                            {"inVntBanco_Dados", "SQLSERVER"},
-                            {"invntNome_Produto", "QRNMVL"},
-                            {"invntOrdem_Servico_Tipo_ID", record}}
-                 .dump())
+        post("gConsulta_Ordem_Servico_Tipo", nlohmann::json{{"invntUsuario_internet_id", 25},
+                                                            {"invntEmpresa_id", 1},
+                                                            {"inVntBanco_Dados", "SQLSERVER"},
+                                                            {"invntNome_Produto", "QRNMVL"},
+                                                            {"invntOrdem_Servico_Tipo_ID", record}}
+                                                 .dump())
             ->body);
     ASSERT_EQ(load["result"], 0) << load.dump();
-    nlohmann::json call = {{"invntData_Ini_Execucao", "20/10/2025"},
-                           {"invntHora_Ini_Execucao", "08:00"},
-                           {"invntData_Fim_Execucao", "20/10/2025"},
-                           {"invntHora_Fim_Execucao", "17:30"},
-                           {"invntData_Retirada", "20/10/2025"},
-                           {"invntHora_Retirada", "09:15"},
-                           {"invntData_Entrega", "20/10/2025"},
-                           {"invntHora_Entrega", "16:40"},
-                           {"invntnum_documento", "123456"},
-                           {"outvntMsg_Ret", ""}};
-    for (const auto& [field, answer] : kClosingFromLoad)
-      call[field] = load["parameters"][answer];
-    // Amounts come back as numbers; a form's fields hold them as texts with
-    // two decimals after a comma.
-    for (const char* field : {"inarrvntTara", "arrPeso", "arrValorNF"})
-      for (auto& amount : call[field])
-        if (amount.is_number()) {
-          char text[32];
-          std::snprintf(text, sizeof text, "%.2f", amount.get<double>());
-          amount = std::string(text);
-          amount.get_ref<std::string&>().replace(amount.get<std::string>().find('.'), 1, ",");
-        }
+    // The form filled from the answer as the tool fills it, then what the carrier reports.
+    tool::Call loaded("gConsulta_Ordem_Servico_Tipo");
+    for (const auto& name : loaded.names()) loaded[name] = from_json(load["parameters"][name]);
+    tool::Call form = tool::closing_form(tool::Session{}, loaded);
+    for (const auto& [name, value] : {std::pair{"invntData_Ini_Execucao", "20/10/2025"},
+                                      {"invntHora_Ini_Execucao", "08:00"},
+                                      {"invntData_Fim_Execucao", "20/10/2025"},
+                                      {"invntHora_Fim_Execucao", "17:30"},
+                                      {"invntData_Retirada", "20/10/2025"},
+                                      {"invntHora_Retirada", "09:15"},
+                                      {"invntData_Entrega", "20/10/2025"},
+                                      {"invntHora_Entrega", "16:40"},
+                                      {"invntnum_documento", "123456"}})
+      form[name] = Variant(value);
+    nlohmann::json call = nlohmann::json::object();
+    for (const auto& name : form.names())
+      if (name != "invntConecta_db") call[name] = to_json(form[name]);
 
     auto over_http = nlohmann::json::parse(post("gGrava_Fechamento", call.dump())->body);
     const std::string call_file = dir_ + "/closing.json";
@@ -382,7 +346,8 @@ TEST_F(Service, StartsOnlyWithSecretsItsOwnerAloneCanRead) {
       {"--db '" + db_.path() + "' --token-file '" + open_file + "'", "can be read by others"},
       {"--connection-file '" + open_file + "' --token-file '" + token_file_ + "'",
        "can be read by others"},
-      {"--db '" + dir_ + "/none.db' --token-file '" + token_file_ + "'", "cannot open the database"},
+      {"--db '" + dir_ + "/none.db' --token-file '" + token_file_ + "'",
+       "cannot open the database"},
       {"--db '" + db_.path() + "' --token-file '" + dir_ + "/none'", "cannot read the token file"},
       {"--db '" + db_.path() + "' --token-file '" + token_file_ + "' --listen 8080",
        "--listen takes HOST:PORT"},
