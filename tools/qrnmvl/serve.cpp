@@ -14,8 +14,8 @@
 #include <cstdio>
 #include <ctime>
 #include <deque>
-#include <functional>
 #include <fstream>
+#include <functional>
 #include <future>
 #include <iostream>
 #include <map>
@@ -54,8 +54,6 @@ std::string read_secret(const std::string& path, const char* what) {
     throw std::invalid_argument(std::string("the ") + what + " file " + path + " is empty");
   return secret;
 }
-
-constexpr const char* kHiddenConnection = "\"invntConecta_db\": {\"$empty\":true}";
 
 // Compares every byte whatever the first difference, so the time taken says
 // nothing of how much of a guessed token was right.
@@ -279,10 +277,6 @@ int serve(const ServeOptions& options) {
   AccessLog access_log(options.access_log);
   Metrics metrics;
   Workers workers(threads);
-  const std::string shown_connection =
-      "\"invntConecta_db\": " +
-      nlohmann::json(connection_text)
-          .dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
   httplib::Server server;
   // Threads for the client connections, apart from the workers: a client that
   // keeps its connection open holds one of these for the keep-alive time, no more.
@@ -345,11 +339,10 @@ int serve(const ServeOptions& options) {
     }
     // The connection text may hold a password: the answer gives it back Empty,
     // as the caller left it.
-    if (const auto at = answer.find(shown_connection); at != std::string::npos)
-      answer.replace(at, shown_connection.size(), kHiddenConnection);
-    // The answer starts {"result": <value>, "parameters": ...
-    const std::size_t from = answer.find(':') + 1, to = answer.find(", \"parameters\"");
-    t_note.result = std::string(ascii::trim_blanks(std::string_view(answer).substr(from, to - from)));
+    auto parsed = nlohmann::ordered_json::parse(answer);
+    parsed["parameters"]["invntConecta_db"] = {{"$empty", true}};
+    t_note.result = parsed["result"].dump();
+    answer = parsed.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace);
     response.set_content(answer, "application/json");
   });
 
