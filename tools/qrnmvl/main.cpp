@@ -1,5 +1,5 @@
-// qrnmvl: creates the reference database, calls any operation with JSON, and
-// runs the demo closing.
+// qrnmvl: creates the reference database, calls any operation with JSON,
+// closes orders, serves them over HTTP, checks a database, and runs the demo.
 #include <CLI/CLI.hpp>
 #include <cstdio>
 #include <cstdlib>
@@ -203,7 +203,9 @@ int run_demo(std::string db, const std::string& locale) {
 int main(int argc, char** argv) {
   CLI::App app{
       "qrnmvl: closes container-transport service orders.\n"
-      "Creates the reference database, calls any operation with JSON, and runs the demo closing."};
+      "Creates the reference database, calls any operation with JSON, closes orders from the "
+      "shell,\n"
+      "serves the operations over HTTP, checks a production database, and runs the demo."};
   app.require_subcommand(1);
   app.footer(kExitCodes);
   app.set_help_all_flag("--help-all", "Show the help of every command");
@@ -268,8 +270,8 @@ int main(int argc, char** argv) {
                     "SQLSERVER (default) or ORACLE");
   close->add_option("--locale", close_locale, "Regional settings, e.g. pt_BR or en_US");
   close->footer(
-      "Example: qrnmvl close 1003 --db demo.db --end \"15/03/2024 17:30\" --set "
-      "'inarrvntTara=[\"2200,5\"]'\n\n" +
+      "Example: qrnmvl close 1004 --db demo.db --start \"17/10/2025 08:00\" --end \"17/10/2025 "
+      "17:30\" --document 004530 --set 'inarrvntTara=[\"3870,40\", \"2230,25\"]'\n\n" +
       std::string(kExitCodes));
 
   std::string report_db, report_connection;
@@ -289,7 +291,9 @@ int main(int argc, char** argv) {
   jobs->add_flag("--json", report_json, "Print JSON instead of a table");
 
   std::string demo_db, demo_locale;
-  auto* demo = app.add_subcommand("demo", "Run the demo closing on a fresh demo database");
+  auto* demo = app.add_subcommand(
+      "demo",
+      "Run the demo on a fresh demo database: the road of a closing, closings of every kind");
   demo->add_option("--db", demo_db, "Where to create the demo database (replaced if present)");
   demo->add_option("--locale", demo_locale, "Regional settings, e.g. pt_BR or en_US");
 
