@@ -5,7 +5,6 @@
 #include <nlohmann/json.hpp>
 #include <qrnmvl/qrnmvl.hpp>
 #include <sstream>
-#include <stdexcept>
 
 #include "common/values.hpp"
 #include "support/test_database.hpp"
@@ -96,22 +95,7 @@ TEST(JsonCall, AnswersEveryParameterInOrder) {
   EXPECT_TRUE(db.query("SELECT * FROM LOG_MSG").empty());
 }
 
-TEST(JsonCall, RefusesWhatTheContractDoesNotKnow) {
-  QrnMvl component;
-  const std::pair<const char*, const char*> cases[] = {
-      {"gNoSuchOperation", "{}"},
-      {"gConsulta_Porto_Ponto", "{not json"},
-      {"gConsulta_Porto_Ponto", "[1, 2]"},
-      {"gConsulta_Porto_Ponto", R"({"invntusuario_internet_id": 1})"},
-      {"gConsulta_Porto_Ponto", R"({"outvntMsg_Ret": {"$unknown": 1}})"},
-  };
-  for (const auto& [operation, call] : cases) {
-    SCOPED_TRACE(call);
-    EXPECT_THROW(invoke_json(component, operation, call), std::invalid_argument);
-  }
-}
-
-TEST(CInterface, CallsByNameAndReportsUsageErrors) {
+TEST(CInterface, FactoryObjectsCallOperationsByName) {
   TestDatabase db(true);
   // The class factory hands out working objects, and the library knows they are alive.
   const qrnmvl_class_factory* factory = nullptr;
@@ -130,12 +114,6 @@ TEST(CInterface, CallsByNameAndReportsUsageErrors) {
   qrnmvl_free(answer);
   EXPECT_EQ(parsed["result"], 0);
   EXPECT_EQ(parsed["parameters"]["outvntPONTO_OPERACAO_ID"], 20);
-
-  ASSERT_EQ(qrnmvl_invoke(object, "gConsulta_Porto_Ponto", "{", &answer), 2);
-  EXPECT_TRUE(nlohmann::json::parse(answer).contains("error"));
-  qrnmvl_free(answer);
-  EXPECT_EQ(qrnmvl_invoke(object, nullptr, "{}", &answer), 2);
-  qrnmvl_free(answer);
 
   qrnmvl_release(object);
   EXPECT_EQ(DllCanUnloadNow(), QRNMVL_S_OK);

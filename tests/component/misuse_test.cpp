@@ -62,6 +62,12 @@ TEST(JsonCallLimits, RefusedInOneLineBeforeAnythingRuns) {
       {R"({"outvntMsg_Ret\u0000": 1})", nul},
       {R"({"out\nvnt\u0001": 1})",
        "unknown parameter 'out\\nvnt\\u0001' for gConsulta_Porto_Ponto"},
+      {"[1, 2]", "the JSON call must be an object"},
+      {R"({"invntusuario_internet_id": 1})",
+       "unknown parameter 'invntusuario_internet_id' for gConsulta_Porto_Ponto"},
+      {R"({"outvntMsg_Ret": {"$unknown": 1}})",
+       "parameter 'outvntMsg_Ret': Type mismatch: unknown value form \"$unknown\" in "
+       "{\"$unknown\":1}"},
       {R"({"outvntMsg_Ret": {"$date": "2010-09-16\n"}})",
        "parameter 'outvntMsg_Ret': Type mismatch: \"2010-09-16\\n\" is not a date of the form "
        "yyyy-mm-dd hh:mm:ss"},

@@ -9,7 +9,10 @@
 #include <nlohmann/json.hpp>
 #include <qrnmvl/qrnmvl.hpp>
 #include <sstream>
+#include <tuple>
 
+#include "data/connection.hpp"
+#include "data/requirements.hpp"
 #include "support/test_database.hpp"
 
 namespace qrnmvl {
@@ -72,12 +75,17 @@ TEST_F(Tool, ExitCodes) {
       {"close 1004 --db " + db.path() + " --start 17/10/2025", ""},
       {"close 1004 --db " + db.path() + " --set arrPeso", ""},
       {"events --db " + db.path(), ""},  // which order?
+      {"ping", ""},
+      {"ping --kind ORACLE", ""},
+      {"ping --db " + db.path() + " --connection 'DSN=x'", ""},
+      {"ping --db " + db.path() + " --kind DB2", ""},
+      {"ping --db " + db.path() + ".missing", ""},
   };
   for (const auto& [args, input] : cases) {
     SCOPED_TRACE(args);
     const ToolRun r = run(args, input);
     EXPECT_EQ(r.exit_code, 2);
-    EXPECT_FALSE(r.err.empty());
+    EXPECT_EQ(r.err.rfind("qrnmvl: ", 0), 0u) << r.err;
     EXPECT_EQ(r.err.find('\n'), r.err.size() - 1) << r.err;
   }
   ASSERT_EQ(run("init " + created + " --force").exit_code, 0);  // replaced, without demo data
@@ -90,10 +98,11 @@ TEST_F(Tool, ExitCodes) {
 }
 
 // The help of "call" is what a caller writes a JSON call from: every operation
-// and each of its parameters, in call order.
-TEST_F(Tool, CallHelpListsEveryParameterInOrder) {
-  const ToolRun r = run("call --help");
+// and each of its parameters, in call order. Both helps state the exit codes.
+TEST_F(Tool, HelpListsEveryParameterInOrderAndTheExitCodes) {
+  const ToolRun r = run("call --help"), top = run("--help");
   ASSERT_EQ(r.exit_code, 0);
+  ASSERT_EQ(top.exit_code, 0);
   for (const auto& op : operations()) {
     std::size_t at = r.out.find("\n  " + std::string(op.name) + "\n");
     ASSERT_NE(at, std::string::npos) << op.name;
@@ -102,6 +111,9 @@ TEST_F(Tool, CallHelpListsEveryParameterInOrder) {
       ASSERT_NE(at, std::string::npos) << op.name << " " << name;
     }
   }
+  for (const std::string& help : {r.out, top.out})
+    EXPECT_NE(help.find("Exit codes: 0 the command ran (a call, whatever its result"),
+              std::string::npos);
 }
 
 TEST_F(Tool, CallsAnOperationUnderEitherLocale) {
@@ -121,6 +133,56 @@ TEST_F(Tool, CallsAnOperationUnderEitherLocale) {
     EXPECT_EQ(answer["parameters"]["invntConecta_db"], db.connection_text());
   }
   EXPECT_EQ(db.commands().size(), 2u);
+}
+
+// ping reports what the database holds and what is missing, with what the connection says of
+// itself first.
+TEST_F(Tool, PingReportsWhatIsThereAndWhatIsMissing) {
+  const auto heading = [](const std::string& connection_text, const char* kind) {
+    const data::ServerInfo info = data::open_connection(connection_text)->server_info();
+    return "Server: " + info.dbms_name + " " + info.dbms_version + "\nDriver: " + info.driver_name +
+           " " + info.driver_version + "\nKind: " + kind + "\n";
+  };
+  testing::TestDatabase dropped;
+  dropped.exec(
+      "DELETE FROM qrn_procedure WHERE name IN ('SP_QRN_INC_JOB2', 'SP_VLM_INC_TRACKING7');"
+      "DROP TABLE LOG_GERADOR");
+  const std::string odbc = "Driver=SQLite3;Database=" + dropped.path();
+  // The stand-in's catalog lists no procedures (it has none); its tables it lists.
+  std::string missing;
+  for (const auto& procedure : data::kRequiredProcedures)
+    if (data::is_needed(procedure, "ORACLE")) missing += "  " + std::string(procedure.name) + "\n";
+  const std::tuple<std::string, int, std::string> cases[] = {
+      {"--db '" + db.path() + "'", 0,
+       heading("Provider=SQLite;Data Source=" + db.path(), "SQLSERVER") +
+           "Stored procedures: 29 of 29 present\nTables: 1 of 1 present\nReady.\n"},
+      {"--kind ORACLE --connection '" + odbc + "'", 1,
+       heading(odbc, "ORACLE") + "Stored procedures: 0 of 27 present; missing:\n" + missing +
+           "Tables: 3 of 4 present; missing:\n  LOG_GERADOR\n"
+           "Not ready: missing 27 stored procedures and 1 table.\n"},
+      {"--connection 'DSN=qrnmvl_no_such_source'", 1,
+       "qrnmvl: cannot check the database: [unixODBC][Driver Manager]Data source name not found "
+       "and no default driver specified (SQLSTATE IM002, native 0)\n"}};
+  for (const auto& [args, exit_code, output] : cases) {
+    const ToolRun r = run("ping " + args);
+    EXPECT_EQ(r.exit_code, exit_code) << args;
+    EXPECT_EQ(r.out + r.err, output) << args;
+  }
+}
+
+// The call opens a named data source (from the test's own odbc.ini) and runs the operation,
+// whose procedure the stand-in refuses: a result, not a usage error.
+TEST_F(Tool, CallReachesADataSourceByName) {
+  testing::TestDatabase odbc(true, testing::odbc_dsn_connection_text);
+  const ToolRun r = run(
+      "call gConsulta_Porto_Ponto --connection 'DSN=" + std::string(testing::kTestDataSource) + "'",
+      R"({"invntUsuario_internet_id": 25, "invntBase_dados": "DB2"})");
+  EXPECT_EQ(r.exit_code, 0) << r.err;
+  const auto answer = nlohmann::json::parse(r.out);
+  EXPECT_EQ(answer["result"], 10);
+  EXPECT_EQ(answer["parameters"]["invntConecta_db"], "DSN=qrnmvl_test");
+  EXPECT_EQ(odbc.query("SELECT USUARIO_INTERNET_ID, DATA_LOG FROM LOG_MSG"),
+            (std::vector<std::vector<Variant>>{{25, "2002/01/01"}}));
 }
 
 // Whatever is wrong with the database, the operation reports it itself: exit 0, result 10 and
@@ -173,15 +235,6 @@ TEST_F(Tool, OnlyTheTraceOptionTraces) {
   EXPECT_EQ(first, R"({"command":"EXEC SP_QRN_CON_PORTO_PONTO3   25"})");
 }
 
-TEST_F(Tool, HelpStatesTheExitCodes) {
-  for (const char* args : {"--help", "call --help"}) {
-    const ToolRun r = run(args);
-    ASSERT_EQ(r.exit_code, 0);
-    EXPECT_NE(r.out.find("Exit codes: 0 the command ran (a call, whatever its result"), std::string::npos)
-        << args;
-  }
-}
-
 // The demo closes every kind of order and refuses one part-way, in 100 columns.
 TEST_F(Tool, DemoRunsOnAFreshDatabase) {
   const ToolRun r = run("demo --locale pt_BR --db " + (dir_ / "demo.db").string());
@@ -208,11 +261,11 @@ TEST_F(Tool, ClosesAnOrderAndShowsItsEventsAndJobs) {
   const std::string demo = (dir_ / "closing.db").string();
   ASSERT_EQ(run("init " + demo + " --demo").exit_code, 0);
   std::ofstream(dir_ / "params.json") << R"({"invntObserv": "Doca 2"})";
-  const ToolRun closed =
-      run("close 1004 --db " + demo +
-          " --start '17/10/2025 08:00' --end '17/10/2025 17:30' --document 004530 --plate "
-          "ABC1D23 --params " + (dir_ / "params.json").string() +
-          " --set 'inarrvntNum_Lacre_Cia_Maritima=[\"S1\", \"S2\"]'");
+  const ToolRun closed = run(
+      "close 1004 --db " + demo +
+      " --start '17/10/2025 08:00' --end '17/10/2025 17:30' --document 004530 --plate "
+      "ABC1D23 --params " +
+      (dir_ / "params.json").string() + " --set 'inarrvntNum_Lacre_Cia_Maritima=[\"S1\", \"S2\"]'");
   ASSERT_EQ(closed.exit_code, 0) << closed.err;
   const auto answer = nlohmann::json::parse(closed.out);
   EXPECT_EQ(answer["result"], 0) << closed.out;

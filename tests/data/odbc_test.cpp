@@ -228,44 +228,34 @@ TEST(OdbcMessageLog, RowsAreThoseOfTheEmbeddedEngine) {
   EXPECT_EQ(odbc.query(all).size(), 3u);
 }
 
-// A whole operation over ODBC. On the stand-in its procedure call is refused, so the operation
-// takes its failure path: the message, the context with the driver's message for user 1, and
-// the log row written through the same connection.
-TEST(OdbcOperation, PortLookupReportsTheRefusalAndLogsIt) {
+// A whole operation over ODBC. On the stand-in its procedure call is refused, and a connection
+// that cannot be made fails the same way: either is the operation's failure result, with the
+// driver's message in the context for user 1. Where the connection works, the log row is
+// written through it; where it cannot be made, the log fails the same way, silently.
+TEST(OdbcOperation, RefusedCallsAndMissingSourcesAreFailureResults) {
   testing::TestDatabase db(true, testing::odbc_connection_text);
-  Variant user(1), connection = db.connection(), kind("DB2"), point, count, ports, message, names;
-  QrnMvl component;
-  EXPECT_EQ(
-      component.gConsulta_Porto_Ponto(user, connection, kind, point, count, ports, message, names),
-      Variant(std::int16_t{10}));
-  const std::string context =
-      " - QRNMVL.gConsulta_Porto_Ponto -([SQLite]near \"SP_QRN_CON_PORTO_PONTO3\": syntax error "
-      "(1) (SQLSTATE HY000, native 1) :  No Nº 1)EXEC SP_QRN_CON_PORTO_PONTO3   1";
-  EXPECT_EQ(message, Variant("Problema na Consulta do Porto e Agente relacionados ao Usuário. "
-                             "Contacte o Administrador do Sistema." +
-                             context));
+  const std::pair<std::string, std::string> cases[] = {
+      {db.connection_text(),
+       "[SQLite]near \"SP_QRN_CON_PORTO_PONTO3\": syntax error (1) (SQLSTATE HY000, native 1)"},
+      {"DSN=qrnmvl_no_such_source",
+       "[unixODBC][Driver Manager]Data source name not found and no default driver specified "
+       "(SQLSTATE IM002, native 0)"}};
+  for (const auto& [text, refusal] : cases) {
+    Variant user(1), connection(text), kind("DB2"), point, count, ports, message, names;
+    EXPECT_EQ(
+        QrnMvl().gConsulta_Porto_Ponto(user, connection, kind, point, count, ports, message, names),
+        Variant(std::int16_t{10}));
+    EXPECT_EQ(message, Variant("Problema na Consulta do Porto e Agente relacionados ao Usuário. "
+                               "Contacte o Administrador do Sistema. - "
+                               "QRNMVL.gConsulta_Porto_Ponto -(" +
+                               refusal + " :  No Nº 1)EXEC SP_QRN_CON_PORTO_PONTO3   1"));
+  }
   EXPECT_EQ(db.query("SELECT TAB_TIPO_MSG_ID, USUARIO_INTERNET_ID, DATA_LOG, MSG02 FROM LOG_MSG"),
             (Rows{{1, 1, "2002/01/01", Variant::null()}}));
   const auto commands = db.commands();
   ASSERT_EQ(commands.size(), 2u);
   EXPECT_EQ(commands[0], "EXEC SP_QRN_CON_PORTO_PONTO3   1");
   EXPECT_EQ(commands[1].substr(0, 20), "INSERT INTO LOG_MSG ");
-}
-
-// A connection that cannot be made fails the operation, not the caller: the log row it then
-// tries to write fails the same way, silently.
-TEST(OdbcOperation, AConnectionThatCannotBeMadeIsAFailureResult) {
-  Variant user(1), connection("DSN=qrnmvl_no_such_source"), kind("SQLSERVER"), point, count, ports,
-      message, names;
-  QrnMvl component;
-  EXPECT_EQ(
-      component.gConsulta_Porto_Ponto(user, connection, kind, point, count, ports, message, names),
-      Variant(std::int16_t{10}));
-  EXPECT_EQ(message, Variant("Problema na Consulta do Porto e Agente relacionados ao Usuário. "
-                             "Contacte o Administrador do Sistema. - "
-                             "QRNMVL.gConsulta_Porto_Ponto -([unixODBC][Driver Manager]Data source "
-                             "name not found and no default driver specified (SQLSTATE IM002, "
-                             "native 0) :  No Nº 1)EXEC SP_QRN_CON_PORTO_PONTO3   1"));
 }
 
 // The server dropping the connection: the failing command reports it, and the next command

@@ -1,11 +1,7 @@
-// What the application database must hold, checked through either driver, and the tool's
-// ping and call run as an operator runs them.
+// What the application database must hold, checked through either driver (the tool's ping is
+// run in the tool's tests).
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
-#include <cstdio>
-#include <cstdlib>
-#include <fstream>
 #include <set>
 
 #include "data/connection.hpp"
@@ -79,105 +75,6 @@ TEST(CheckDatabase, NamesMatchWithoutRegardToCase) {
   EXPECT_EQ(info.dbms_name, "SQLite");
   EXPECT_EQ(info.driver_name, "qrnmvl embedded engine");
   EXPECT_FALSE(info.dbms_version.empty() || info.driver_version.empty());
-}
-
-// --- The tool ----------------------------------------------------------------------------
-
-struct ToolRun {
-  int exit_code = -1;
-  std::string output;
-};
-
-class Tool : public ::testing::Test {
- protected:
-  void SetUp() override {
-    const char* tool = std::getenv("QRNMVL_TOOL");
-    if (tool == nullptr) GTEST_SKIP() << "QRNMVL_TOOL is not set";
-    tool_ = tool;
-  }
-
-  // With with_errors, the standard error joins the output; otherwise it goes where the
-  // test's own goes.
-  ToolRun run(const std::string& arguments, bool with_errors = true) const {
-    const std::string command = "'" + tool_ + "' " + arguments + (with_errors ? " 2>&1" : "");
-    ToolRun result;
-    FILE* pipe = ::popen(command.c_str(), "r");
-    if (pipe == nullptr) return result;
-    char piece[4096];
-    for (std::size_t n; (n = std::fread(piece, 1, sizeof piece, pipe)) > 0;)
-      result.output.append(piece, n);
-    const int status = ::pclose(pipe);
-    result.exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return result;
-  }
-
-  // The report's first lines, with what the connection says of itself.
-  static std::string heading(const std::string& connection_text, const char* kind) {
-    const ServerInfo info = open_connection(connection_text)->server_info();
-    return "Server: " + info.dbms_name + " " + info.dbms_version + "\nDriver: " + info.driver_name +
-           " " + info.driver_version + "\nKind: " + kind + "\n";
-  }
-
-  std::string tool_;
-};
-
-TEST_F(Tool, PingReportsWhatIsThereAndWhatIsMissing) {
-  testing::TestDatabase ready;
-  testing::TestDatabase dropped;
-  dropped.exec(kDropSome);
-  const std::string odbc = "Driver=SQLite3;Database=" + dropped.path();
-
-  ToolRun result = run("ping --db '" + ready.path() + "'");
-  EXPECT_EQ(result.exit_code, 0);
-  EXPECT_EQ(result.output,
-            heading("Provider=SQLite;Data Source=" + ready.path(), "SQLSERVER") +
-                "Stored procedures: 29 of 29 present\nTables: 1 of 1 present\nReady.\n");
-
-  // The stand-in's catalog lists no procedures (it has none); its tables it lists.
-  result = run("ping --kind ORACLE --connection '" + odbc + "'");
-  EXPECT_EQ(result.exit_code, 1);
-  std::string missing;
-  for (const auto& procedure : kRequiredProcedures)
-    if (is_needed(procedure, "ORACLE")) missing += "  " + std::string(procedure.name) + "\n";
-  EXPECT_EQ(result.output, heading(odbc, "ORACLE") +
-                               "Stored procedures: 0 of 27 present; missing:\n" + missing +
-                               "Tables: 3 of 4 present; missing:\n  LOG_GERADOR\n"
-                               "Not ready: missing 27 stored procedures and 1 table.\n");
-
-  result = run("ping --connection 'DSN=qrnmvl_no_such_source'");
-  EXPECT_EQ(result.exit_code, 1);
-  EXPECT_EQ(result.output,
-            "qrnmvl: cannot check the database: [unixODBC][Driver Manager]Data source name not "
-            "found and no default driver specified (SQLSTATE IM002, native 0)\n");
-}
-
-TEST_F(Tool, PingUsageErrors) {
-  testing::TestDatabase db;
-  const std::string file = "'" + db.path() + "'";
-  for (const std::string& arguments : std::vector<std::string>{
-           "ping", "ping --kind ORACLE", "ping --db " + file + " --connection 'DSN=x'",
-           "ping --db " + file + " --kind DB2", "ping --db '" + db.path() + ".missing'"}) {
-    const ToolRun result = run(arguments);
-    EXPECT_EQ(result.exit_code, 2) << arguments;
-    EXPECT_EQ(result.output.rfind("qrnmvl: ", 0), 0u) << result.output;
-  }
-}
-
-// The call opens a named data source (from the test's own odbc.ini) and runs the operation,
-// whose procedure the stand-in refuses: a result, not a usage error.
-TEST_F(Tool, CallReachesADataSourceByName) {
-  testing::TestDatabase db(true, testing::odbc_dsn_connection_text);
-  const std::string params = db.path() + ".json";
-  std::ofstream(params) << R"({"invntUsuario_internet_id": 25, "invntBase_dados": "DB2"})";
-  const ToolRun result =
-      run("call gConsulta_Porto_Ponto --connection 'DSN=" + std::string(testing::kTestDataSource) +
-          "' --params '" + params + "'");
-  EXPECT_EQ(result.exit_code, 0) << result.output;
-  const auto answer = nlohmann::json::parse(result.output);
-  EXPECT_EQ(answer["result"], 10);
-  EXPECT_EQ(answer["parameters"]["invntConecta_db"], "DSN=qrnmvl_test");
-  EXPECT_EQ(db.query("SELECT USUARIO_INTERNET_ID, DATA_LOG FROM LOG_MSG"),
-            (std::vector<std::vector<Variant>>{{25, "2002/01/01"}}));
 }
 
 }  // namespace

@@ -1,7 +1,6 @@
 #include <qrnmvl/qrnmvl.hpp>
 #include <tuple>
 
-#include "data/connection.hpp"
 #include "support/test_database.hpp"
 #include "support/test_values.hpp"
 
@@ -160,9 +159,7 @@ TEST(IncidentRecording, StatementsInIdsOrKindsNeverRunAsCode) {
     TestDatabase db(true);
     Recording call{.rows = {row}, .order_type = order_type};
     EXPECT_EQ(call.run(db), result) << call.message.as_string();
-    std::vector<std::string> sent;  // the procedure calls, not the message log's statements
-    for (const std::string& text : db.commands())
-      if (text.rfind("EXECUTE ", 0) == 0) sent.push_back(text);
+    const std::vector<std::string> sent = db.procedure_calls();
     ASSERT_EQ(sent.size(), travelling.empty() ? 0u : 1u);
     for (const std::string& text : sent)
       EXPECT_NE(text.find("'" + travelling + "'"), std::string::npos) << text;
@@ -211,32 +208,6 @@ TEST(IncidentRecording, RecordingThenListingShowsTheChoices) {
   EXPECT_EQ(db.query("SELECT count(*) FROM INCIDENTE_OS WHERE ORDEM_SERVICO_TIPO_ID = 1001"),
             Rows{{1}});
   EXPECT_EQ(db.query(observation), Rows{{"Entrega reagendada hoje"}});
-}
-
-TEST(IncidentRecording, TheProcedureRefusesWhatItCannotRecord) {
-  const std::string mismatch =
-      "As listas de incidentes, justificativas, seleções e tipos de cadastro não têm o mesmo "
-      "número de elementos.";
-  const std::string unknown = "Tipo de incidente não cadastrado: ";
-  // Arguments, retorno, Msg_Ret and how many incidents the record has afterwards.
-  const std::tuple<const char*, Variant, Variant, int> cases[] = {
-      {"1001, 'S', '5', 'Obs', null, 'S', 25, null", 0, Variant::null(), 1},
-      {"null, 'S', '5', 'Obs', 'a', 'S', 25, 'M'", 1, "Ordem de serviço tipo não informada.", 0},
-      {"1001, 'S', '5,18', 'Obs', 'a', 'S,N', 25, 'M,M'", 1, mismatch, 0},
-      {"1001, 'S', '5,18', 'Obs', null, 'S', 25, null", 1, mismatch, 0},
-      {"1001, 'S', '5,99', 'Obs', null, 'S,S', 25, null", 1, unknown + "99.", 0},
-      {"1001, 'S', '5,x', 'Obs', null, 'S,S', 25, null", 1, unknown + "x.", 0},
-  };
-  for (const auto& [arguments, retorno, reason, recorded] : cases) {
-    SCOPED_TRACE(arguments);
-    TestDatabase db(true);
-    data::RowSet rs = data::open_rowset(command(arguments), db.connection());
-    EXPECT_EQ(rs.field("retorno"), retorno);
-    EXPECT_EQ(rs.field("Msg_Ret"), reason);
-    EXPECT_EQ(db.query("SELECT count(*) FROM INCIDENTE_OS WHERE ORDEM_SERVICO_TIPO_ID = 1001"),
-              Rows{{recorded}});
-    EXPECT_TRUE(db.query("SELECT * FROM INCIDENTE_OS_CARGA").empty());
-  }
 }
 
 }  // namespace

@@ -58,7 +58,7 @@ TEST(ContainerRegistration, FindsOrCreatesAndHandsBackTheId) {
     r.type = type;
     ASSERT_TRUE(r.run());
     EXPECT_EQ(r.id, 1);
-    EXPECT_EQ(r.procedure_calls(), (std::vector<std::string>{lookup, second}));
+    EXPECT_EQ(r.db.procedure_calls(), (std::vector<std::string>{lookup, second}));
     EXPECT_EQ(r.containers(), (Rows{{1, "MSCU1234565", registered}}));
   }
   EXPECT_EQ(r.message, Variant("(message)"));

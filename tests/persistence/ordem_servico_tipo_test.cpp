@@ -55,7 +55,7 @@ TEST(OrderTypeSave, SendsTheTenValuesAndJudgesTheAnswer) {
                                                 s.pick_up, s.delivery, s.plate, s.document_type,
                                                 s.document),
               accepted);
-    EXPECT_EQ(s.procedure_calls(),
+    EXPECT_EQ(s.db.procedure_calls(),
               sent.empty() ? std::vector<std::string>{} : std::vector<std::string>{sent});
     EXPECT_EQ(s.message, context.empty() ? Variant("(message)") : Variant(kUnavailable + context));
     EXPECT_EQ(s.log(), context.empty() ? Rows{} : Closing::logged(kUnavailable + context));

@@ -37,13 +37,6 @@ struct Closing {
   static Rows logged(const std::string& text, int user = 1) {
     return {{1, user, to_text(gRetira_Caracteres_Especiais(Variant(text)))}};
   }
-  // The procedure calls sent as texts (the message log's INSERT left out).
-  std::vector<std::string> procedure_calls() const {
-    std::vector<std::string> calls;
-    for (const std::string& text : db.commands())
-      if (text.rfind("EXEC", 0) == 0) calls.push_back(text);
-    return calls;
-  }
   // The prepared calls the engine received, as the trace shows them.
   std::vector<nlohmann::json> prepared() const {
     std::vector<nlohmann::json> calls;

@@ -38,6 +38,10 @@ const char* const kTracked =
     "DATA_INCLUSAO) VALUES (505, 10001, 9, '2025/10/18 09:00:00', '2025/10/18 19:00:00'), "
     "(505, 10002, 9, '2025/10/18 09:00:00', '2025/10/18 19:00:00')";
 
+const char* const kMismatch =
+    "As listas de incidentes, justificativas, seleções e tipos de cadastro não têm o mesmo número "
+    "de elementos.";
+
 // Every refusal answers retorno 1 with its reason and leaves the database as it was.
 // Rows: set-up SQL (or none), command, Msg_Ret.
 TEST(ReferenceProcedures, RefusalsWriteNothing) {
@@ -97,6 +101,16 @@ TEST(ReferenceProcedures, RefusalsWriteNothing) {
        "JOB não cadastrado: 77."},
       {nullptr, "EXECUTE SP_036_INC_INCIDENTE3 9999, 'S', '5', 'Obs', null, 'S', 25, null ",
        "Ordem de serviço tipo não cadastrada: 9999."},
+      {nullptr, "EXECUTE SP_036_INC_INCIDENTE3 null, 'S', '5', 'Obs', 'a', 'S', 25, 'M' ",
+       "Ordem de serviço tipo não informada."},
+      {nullptr, "EXECUTE SP_036_INC_INCIDENTE3 1001, 'S', '5,18', 'Obs', 'a', 'S,N', 25, 'M,M' ",
+       kMismatch},
+      {nullptr, "EXECUTE SP_036_INC_INCIDENTE3 1001, 'S', '5,18', 'Obs', null, 'S', 25, null ",
+       kMismatch},
+      {nullptr, "EXECUTE SP_036_INC_INCIDENTE3 1001, 'S', '5,99', 'Obs', null, 'S,S', 25, null ",
+       "Tipo de incidente não cadastrado: 99."},
+      {nullptr, "EXECUTE SP_036_INC_INCIDENTE3 1001, 'S', '5,x', 'Obs', null, 'S,S', 25, null ",
+       "Tipo de incidente não cadastrado: x."},
       {nullptr, "EXEC SP_VLM_SELECT_TIPO_OS6 999", "Ordem de serviço não cadastrada: 999."},
       {nullptr, "EXEC SP_VLM_CONS_TIPO_TERMINAL_OS 505",
        "A ordem de serviço 0505/2025 não tem terminal de cheio."},
@@ -156,6 +170,11 @@ TEST(ReferenceProcedures, AnswersAndStoredRows) {
       {.command = "EXEC SP_VLM_CONS_TERMINAL_VAS_OS 505", .answer = {{306}}},
       {.command = "EXEC SP_VLM_CONS_TERMINAL_VAS_OS 501", .answer = {}},
       {.command = "EXEC SP_VLM_CON_PARAMETRO_SISTEMA 1329", .answer = {{"6"}}},
+      {.command = "EXECUTE SP_036_INC_INCIDENTE3 1001, 'S', '5', 'Obs', null, 'S', 25, null ",
+       .answer = {{0, null}},
+       .stored = "SELECT TAB_TIPO_INCIDENTE_ID, JUSTIFICATIVA, (SELECT count(*) FROM "
+                 "INCIDENTE_OS_CARGA) FROM INCIDENTE_OS WHERE ORDEM_SERVICO_TIPO_ID = 1001",
+       .rows = {{5, null, 0}}},
       {.command = "EXEC SP_VLM_CON_CONTAINER_OS_FECHA   ' tghu8731457'", .answer = {{9001, 1}}},
       // The record is closed; the order waits for its checking once no record is left open.
       {.command = "EXEC SP_VLM_GRA_FECHA_OS_TIPO5 1003, '2025/10/16 06:30', '2025/10/16 11:00', "

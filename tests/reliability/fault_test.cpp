@@ -55,9 +55,7 @@ void replace_file(const std::string& path, const std::string& content) {
   fs::rename(fresh, path);
 }
 
-void checkpoint(const testing::TestDatabase& db) {
-  db.exec("PRAGMA wal_checkpoint(TRUNCATE)");
-}
+void checkpoint(const testing::TestDatabase& db) { db.exec("PRAGMA wal_checkpoint(TRUNCATE)"); }
 
 const Fault kFaults[] = {
     {"made read-only",
@@ -101,30 +99,38 @@ const Fault kFaults[] = {
      false, kUnavailable, false},
 };
 
+// Closes the record with `mark` on a thread of its own, after `before` ran
+// there; result -1 when it did not return in 20 s.
+testing::ClosingAnswer close_apart(
+    const testing::TestDatabase& db, int mark, std::function<void()> before = [] {}) {
+  auto answer = std::make_shared<testing::ClosingAnswer>(testing::ClosingAnswer{-1, ""});
+  const std::string text = db.connection_text();
+  EXPECT_TRUE(returns_within(std::chrono::seconds(20), [=] {
+    before();
+    QrnMvl component;
+    *answer = testing::close_marked(component, text, kRecord, mark);
+    data::close_cached_connections();
+  })) << "the closing hung";
+  return *answer;
+}
+
+// A case's name as a test name: its letters and digits.
+const auto kNameOfCase = [](const auto& info) {
+  std::string name;
+  for (const char c : std::string(info.param.name))
+    if (std::isalnum(static_cast<unsigned char>(c))) name += c;
+  return name;
+};
+
 class Faults : public ::testing::TestWithParam<Fault> {
  protected:
-  // Closes the record with `mark` on a thread of its own, after `before` ran
-  // there; Empty message and result -1 when it did not return in 20 s.
-  testing::ClosingAnswer close(int mark, std::function<void()> before = [] {}) {
-    auto answer = std::make_shared<testing::ClosingAnswer>(testing::ClosingAnswer{-1, ""});
-    const std::string text = db.connection_text();
-    const bool returned = returns_within(std::chrono::seconds(20), [=] {
-      before();
-      QrnMvl component;
-      *answer = testing::close_marked(component, text, kRecord, mark);
-      data::close_cached_connections();
-    });
-    EXPECT_TRUE(returned) << "the closing hung";
-    return *answer;
-  }
-
   testing::TestDatabase db{true};
 };
 
 TEST_P(Faults, BetweenTwoClosings) {
   const Fault& fault = GetParam();
-  ASSERT_EQ(close(1).result, 0);
-  const testing::ClosingAnswer answer = close(2, [&] { fault.apply(db); });
+  ASSERT_EQ(close_apart(db, 1).result, 0);
+  const testing::ClosingAnswer answer = close_apart(db, 2, [&] { fault.apply(db); });
   EXPECT_EQ(answer.result, 10);
   EXPECT_EQ(answer.loaded, fault.loaded);
   EXPECT_EQ(answer.message, fault.message);
@@ -133,13 +139,7 @@ TEST_P(Faults, BetweenTwoClosings) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(Database, Faults, ::testing::ValuesIn(kFaults),
-                         [](const auto& info) {
-                           std::string name;
-                           for (const char c : std::string(info.param.name))
-                             if (std::isalnum(static_cast<unsigned char>(c))) name += c;
-                           return name;
-                         });
+INSTANTIATE_TEST_SUITE_P(Database, Faults, ::testing::ValuesIn(kFaults), kNameOfCase);
 
 // Faults met part-way through a closing: the stages before the fault stay
 // written (each commits on its own), the failing stage leaves nothing, the
@@ -179,20 +179,16 @@ TEST_P(MidwayFaults, LeaveTheStagesBeforeThem) {
   checkpoint(db);
   const auto events = db.query("SELECT count(*) FROM TRACKING");
   const long pages = static_cast<long>(to_double(db.query("PRAGMA page_count").at(0).at(0)));
-  auto answer = std::make_shared<testing::ClosingAnswer>(testing::ClosingAnswer{-1, ""});
   const std::string text = db.connection_text();
   const int growth = fault.max_page_growth;
-  ASSERT_TRUE(returns_within(std::chrono::seconds(20), [=] {
+  const testing::ClosingAnswer answer = close_apart(db, 7, [=] {
     if (growth >= 0)
       data::cached_connection(text)->execute("PRAGMA max_page_count = " +
                                              std::to_string(pages + growth));
-    QrnMvl component;
-    *answer = testing::close_marked(component, text, kRecord, 7);
-    data::close_cached_connections();
-  }));
-  EXPECT_EQ(answer->result, 10);
-  EXPECT_TRUE(answer->loaded);
-  EXPECT_EQ(answer->message, fault.message);
+  });
+  EXPECT_EQ(answer.result, 10);
+  EXPECT_TRUE(answer.loaded);
+  EXPECT_EQ(answer.message, fault.message);
   EXPECT_EQ(db.query("PRAGMA integrity_check"), (Rows{{"ok"}}));
   // The record's own data was saved before the fault; the lines after it were not touched.
   EXPECT_EQ(db.query("SELECT ID_SISTEMA_EXTERNO FROM ORDEM_SERVICO_TIPO "
@@ -205,13 +201,7 @@ TEST_P(MidwayFaults, LeaveTheStagesBeforeThem) {
             (Rows{{1}}));
 }
 
-INSTANTIATE_TEST_SUITE_P(Closing, MidwayFaults, ::testing::ValuesIn(kMidwayFaults),
-                         [](const auto& info) {
-                           std::string name;
-                           for (const char c : std::string(info.param.name))
-                             if (std::isalnum(static_cast<unsigned char>(c))) name += c;
-                           return name;
-                         });
+INSTANTIATE_TEST_SUITE_P(Closing, MidwayFaults, ::testing::ValuesIn(kMidwayFaults), kNameOfCase);
 
 // A trace the host allowed but that cannot be written is left aside: the
 // closing is saved as if there were no trace.

@@ -85,8 +85,7 @@ namespace {
 const std::string& process_folder() {
   // Never destroyed: the exit handler below runs after static destructors.
   static const std::string* const folder = new std::string([] {
-    std::string pattern =
-        (std::filesystem::temp_directory_path() / "qrnmvl-test-XXXXXX").string();
+    std::string pattern = (std::filesystem::temp_directory_path() / "qrnmvl-test-XXXXXX").string();
     if (::mkdtemp(pattern.data()) == nullptr)
       throw std::runtime_error("cannot create a temporary folder for the test databases");
     std::atexit([] {
@@ -163,6 +162,13 @@ std::vector<std::string> TestDatabase::commands() const {
   for (const auto& line : trace())
     if (line.contains("command")) texts.push_back(line["command"].get<std::string>());
   return texts;
+}
+
+std::vector<std::string> TestDatabase::procedure_calls() const {
+  std::vector<std::string> calls;
+  for (std::string& text : commands())
+    if (text.rfind("EXEC", 0) == 0) calls.push_back(std::move(text));
+  return calls;
 }
 
 void TestDatabase::clear_trace() const {

@@ -56,13 +56,6 @@ struct TrackingDatabase : TestDatabase {
   void script(const std::string& procedure, const std::string& body) const {
     redefine(procedure, "a, b, c, d, e, f, g, h, i", body);
   }
-  // The procedure calls, without the job requests' plain statements.
-  std::vector<std::string> calls() const {
-    std::vector<std::string> sent;
-    for (const std::string& text : commands())
-      if (text.rfind("EXEC", 0) == 0) sent.push_back(text);
-    return sent;
-  }
   std::size_t logged() const { return query("SELECT MSG01 FROM LOG_MSG").size(); }
 };
 
@@ -197,7 +190,7 @@ TEST(TrackingPlan, EventsByOrderTypeAndFlags) {
     closing::tracking_order_type = 42;
     Plan plan = c.plan;
     EXPECT_TRUE(plan.run(db)) << plan.message.as_string();
-    EXPECT_EQ(db.calls(), sent);
+    EXPECT_EQ(db.procedure_calls(), sent);
     EXPECT_EQ(closing::tracking_order_type, c.stored);
     EXPECT_EQ(db.query("SELECT TXT_QUERY FROM LOG_GERADOR WHERE FUNCAO_ID = 2266 AND "
                        "FLAG_ENVIA_EMAIL = 'N' ORDER BY LOG_GERADOR_ID"),
@@ -215,7 +208,7 @@ TEST(TrackingPlan, EventsByOrderTypeAndFlags) {
       Plan again = c.plan;
       EXPECT_FALSE(again.run(refusing_db));
       EXPECT_EQ(again.message, Variant(kInserted + e.label));
-      EXPECT_EQ(refusing_db.calls().back(), commands_of(e).back());
+      EXPECT_EQ(refusing_db.procedure_calls().back(), commands_of(e).back());
     }
   }
 }
@@ -313,7 +306,7 @@ TEST(TrackingPlan, FailuresOfThePlanAndOfItsJobs) {
   Plan plan{.type = 7};
   EXPECT_FALSE(plan.run(db));
   EXPECT_EQ(plan.message, Variant("Não há registro no banco de dados na tabela Infra_ids. "));
-  EXPECT_EQ(db.calls().back(),
+  EXPECT_EQ(db.procedure_calls().back(),
             "EXECUTE SP_VLM_INC_TRACKING7 77, 3, '2010/09/16 17:00', '17:00', 1001, 25, 1328, 70 , "
             "501");
   EXPECT_EQ(db.logged(), 2u);  // and the job request's refusal
@@ -344,7 +337,7 @@ TEST(TrackingWrites, EachThreadKeepsItsOwnOrderType) {
   type_1.join();
 
   EXPECT_TRUE(type_2_recorded && type_1_recorded && late_event_recorded);
-  EXPECT_EQ(db.calls().size(), 11u);  // every lookup and event of both threads
+  EXPECT_EQ(db.procedure_calls().size(), 11u);  // every lookup and event of both threads
   EXPECT_EQ(db.query("SELECT TXT_QUERY FROM LOG_GERADOR ORDER BY LOG_GERADOR_ID"),
             (Rows{{"__JOB__1__1331501__3____501__7__1331501"},
                   {"__JOB__2__1332501__3____501__7__1332501"},
@@ -387,7 +380,7 @@ TEST(FractionalTracking, EachScheduleRowIsReplaced) {
     Variant message("(message)");
     std::int32_t supplier = 55;
     EXPECT_TRUE(run_fractional(db, 25, message, supplier));
-    EXPECT_EQ(db.calls(), sent);
+    EXPECT_EQ(db.procedure_calls(), sent);
     EXPECT_EQ(supplier, supplier_after);
     EXPECT_EQ(message, Variant("(message)"));
   }
