@@ -162,8 +162,7 @@ Variant gGrava_Fechamento(Closing& p, ContainerRulesFactory& rules) {
   auto context = [&](const Error& error) {
     return numbered_context(" - QrnMvl.gGrava_Fechamento (", error, line);
   };
-  return run_operation(
-      target, "Acesso ao Fechamento da OS não disponível. Favor tentar mais tarde.", body, context);
+  return run_operation(target, kClosingUnavailable, body, context);
 }
 
 }  // namespace qrnmvl::closing

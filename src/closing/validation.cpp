@@ -412,8 +412,7 @@ bool mConsiste_Campos(Variant& connection_text, Closing& p, ContainerRulesFactor
     return numbered_context(" - QrnMvl.mConsiste_Campos (", error, line);
   };
 
-  return run_guarded(target, "Acesso ao Fechamento da OS não disponível. Favor tentar mais tarde.",
-                     body, context);
+  return run_guarded(target, kClosingUnavailable, body, context);
 }
 
 }  // namespace qrnmvl::closing

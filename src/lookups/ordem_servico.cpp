@@ -55,8 +55,7 @@ Variant gConsulta_Ordem_Servico_Tipo(OrderQuery& p) {
     return numbered_context(" - QrnMvl.gConsulta_Ordem_Servico_Tipo (", error, line);
   };
 
-  return run_operation(
-      target, "Acesso ao Fechamento da OS não disponível. Favor tentar mais tarde.", body, context);
+  return run_operation(target, kClosingUnavailable, body, context);
 }
 
 bool mConsulta_Campos_ORDEM_SERVICO_TIPO(const Variant& connection_text, OrderQuery& p) {
@@ -124,8 +123,7 @@ bool mConsulta_Campos_ORDEM_SERVICO_TIPO(const Variant& connection_text, OrderQu
            "strsq: " + to_text(strsq);
   };
 
-  return run_guarded(target, "Acesso ao Fechamento da OS não disponível. Favor tentar mais tarde.",
-                     body, context);
+  return run_guarded(target, kClosingUnavailable, body, context);
 }
 
 }  // namespace qrnmvl::lookups

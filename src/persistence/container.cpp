@@ -12,9 +12,6 @@
 namespace qrnmvl::persistence {
 namespace {
 
-constexpr const char* kUnavailable =
-    "Acesso ao Fechamento da OS não disponível. Favor tentar mais tarde.";
-
 std::int32_t container_id_of(const data::RowSet& rs) {
   return to_long(gNormaliza_Valor(rs.field("container_id")));
 }
@@ -55,7 +52,7 @@ bool gConsulta_Ordem_Servico(Variant& invntConecta_db, Variant& invntUsuario_int
     return numbered_context(" - QrnMvl.gConsulta_Ordem_Servico (", error, line);
   };
 
-  return run_guarded(target, kUnavailable, body, context);
+  return run_guarded(target, kClosingUnavailable, body, context);
 }
 
 bool mConsulta_Campos_CONTAINER_ID(Variant& invntConecta_db, Variant& invntUsuario_internet_id,
@@ -79,8 +76,8 @@ bool mConsulta_Campos_CONTAINER_ID(Variant& invntConecta_db, Variant& invntUsuar
   };
 
   return run_guarded_with_command(
-      {invntBase_dados, invntConecta_db, invntUsuario_internet_id, outvntMsg_Ret}, kUnavailable,
-      " - QrnMvl.mConsulta_Campos_CONTAINER_ID (", line, strsq, body);
+      {invntBase_dados, invntConecta_db, invntUsuario_internet_id, outvntMsg_Ret},
+      kClosingUnavailable, " - QrnMvl.mConsulta_Campos_CONTAINER_ID (", line, strsq, body);
 }
 
 bool mConsulta_Campos_vENDERECO_PESSOA(Variant& invntConecta_db, Variant& invntUsuario_internet_id,
@@ -115,8 +112,8 @@ bool mConsulta_Campos_vENDERECO_PESSOA(Variant& invntConecta_db, Variant& invntU
   };
 
   return run_guarded_with_command(
-      {invntBase_dados, invntConecta_db, invntUsuario_internet_id, outvntMsg_Ret}, kUnavailable,
-      " - QrnMvl.mConsulta_Campos_vENDERECO_PESSOA (", line, strsq, body);
+      {invntBase_dados, invntConecta_db, invntUsuario_internet_id, outvntMsg_Ret},
+      kClosingUnavailable, " - QrnMvl.mConsulta_Campos_vENDERECO_PESSOA (", line, strsq, body);
 }
 
 bool mAltera_Tipo_Container(Variant& /*invntBase_dados*/, Variant& invntContainer_id,

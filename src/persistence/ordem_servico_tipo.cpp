@@ -60,8 +60,7 @@ bool mAltera_Campos_ORDEM_SERVICO_TIPO(
 
   return run_guarded_with_command(
       {invntBase_dados, invntConecta_db, invntUsuario_internet_id, outvntMsg_Ret},
-      "Acesso ao Fechamento da OS não disponível. Favor tentar mais tarde.",
-      " - QrnMvl.mAltera_Campos_ORDEM_SERVICO_TIPO (", line, strsq, body);
+      kClosingUnavailable, " - QrnMvl.mAltera_Campos_ORDEM_SERVICO_TIPO (", line, strsq, body);
 }
 
 }  // namespace qrnmvl::persistence

@@ -156,8 +156,8 @@ bool mGrava_Campos_SOLICIT_EMBARQUE_CONTAINER(
 
   return run_guarded_with_command(
       {invntBase_dados, invntConecta_db, invntUsuario_internet_id, outvntMsg_Ret},
-      "Acesso ao Fechamento da OS não disponível. Favor tentar mais tarde.",
-      " - QrnMvl.mGrava_Campos_SOLICIT_EMBARQUE_CONTAINER (", line, strsq, body);
+      kClosingUnavailable, " - QrnMvl.mGrava_Campos_SOLICIT_EMBARQUE_CONTAINER (", line, strsq,
+      body);
 }
 
 bool mGrava_Obs_Agend_CONTAINER(Variant& invntConecta_db, Variant& invntUsuario_internet_id,

@@ -18,6 +18,11 @@ struct FailureTarget {
   Variant& message;
 };
 
+// What the user reads when a step of the closing (its lookups, saves and
+// tracking included) fails unexpectedly.
+inline constexpr const char* kClosingUnavailable =
+    "Acesso ao Fechamento da OS não disponível. Favor tentar mais tarde.";
+
 // The exception in flight as an Error: an Error as it is, out of memory as 7,
 // anything else as 5 with its own text.
 Error current_error() noexcept;

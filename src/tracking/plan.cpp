@@ -164,8 +164,7 @@ bool mGera_Tracking_FCL(Variant& order_type, Variant& service_type, Variant& dat
   auto context = [&](const Error& error) {
     return numbered_context(" - QrnMvl.mGera_Tracking_FCL (", error, line);
   };
-  return run_guarded(target, "Acesso ao Fechamento da OS não disponível. Favor tentar mais tarde.",
-                     body, context);
+  return run_guarded(target, kClosingUnavailable, body, context);
 }
 
 bool mVerifica_Tab_Parametro_Sistema(const Variant& connection_text, const Variant& user_id,
@@ -210,8 +209,7 @@ bool mVerifica_Tab_Parametro_Sistema(const Variant& connection_text, const Varia
     return numbered_context(" - QrnMvl.mVerifica_Tab_Parametro_Sistema (", error, line) +
            "strsq: " + sql;
   };
-  return run_guarded(target, "Acesso ao Fechamento da OS não disponível. Favor tentar mais tarde.",
-                     body, context);
+  return run_guarded(target, kClosingUnavailable, body, context);
 }
 
 bool mConsulta_Campos_Tipo_OS(const Variant& connection_text, const Variant& user_id,

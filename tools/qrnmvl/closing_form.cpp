@@ -47,25 +47,31 @@ std::string Call::answer_json() const {
   return answer.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace);
 }
 
+namespace {
+
+// A call of the road with the session's values in their places (the two
+// operations name them alike).
+Call session_call(const char* operation, const Session& session) {
+  Call call(operation);
+  call["invntConecta_db"] = Variant(session.connection_text);
+  call["invntUsuario_internet_id"] = session.user_id;
+  call["invntEmpresa_id"] = session.company_id;
+  call["inVntBanco_Dados"] = session.database_kind;
+  call["invntNome_Produto"] = session.product_name;
+  return call;
+}
+
+}  // namespace
+
 Call load_order(QrnMvl& component, const Session& session, const Variant& record_id) {
-  Call load("gConsulta_Ordem_Servico_Tipo");
-  load["invntConecta_db"] = Variant(session.connection_text);
-  load["invntUsuario_internet_id"] = session.user_id;
-  load["invntEmpresa_id"] = session.company_id;
-  load["inVntBanco_Dados"] = session.database_kind;
-  load["invntNome_Produto"] = session.product_name;
+  Call load = session_call("gConsulta_Ordem_Servico_Tipo", session);
   load["invntOrdem_Servico_Tipo_ID"] = record_id;
   load.run(component);
   return load;
 }
 
 Call closing_form(const Session& session, const Call& loaded) {
-  Call close("gGrava_Fechamento");
-  close["invntConecta_db"] = Variant(session.connection_text);
-  close["invntUsuario_internet_id"] = session.user_id;
-  close["invntEmpresa_id"] = session.company_id;
-  close["inVntBanco_Dados"] = session.database_kind;
-  close["invntNome_Produto"] = session.product_name;
+  Call close = session_call("gGrava_Fechamento", session);
   close["invntOrdem_Servico_Tipo_ID"] = loaded["invntOrdem_Servico_Tipo_ID"];
   close["outvntMsg_Ret"] = Variant("");
 
