@@ -115,9 +115,12 @@ RowSet OdbcConnection::run_procedure(const ExecCall& call, int timeout_seconds) 
   std::vector<BoundValue> values;
   values.reserve(call.arguments.size());
   for (const auto& argument : call.arguments) values.push_back(literal_value(argument));
+  // The call text is written before the values are handed over: an argument
+  // that is moved is never read in the same call.
+  const std::string text = call_text(call.procedure, values.size());
   const std::lock_guard lock(mutex_);
   require_open();
-  return run(call_text(call.procedure, values.size()), std::move(values), timeout_seconds);
+  return run(text, std::move(values), timeout_seconds);
 }
 
 RowSet OdbcConnection::run_prepared(const std::string& procedure,
@@ -127,9 +130,10 @@ RowSet OdbcConnection::run_prepared(const std::string& procedure,
   std::vector<BoundValue> values;
   values.reserve(parameters.size());
   for (const auto& parameter : parameters) values.push_back(bound_value(parameter));
+  const std::string text = call_text(procedure, values.size());
   const std::lock_guard lock(mutex_);
   require_open();
-  return run(call_text(procedure, values.size()), std::move(values), timeout_seconds);
+  return run(text, std::move(values), timeout_seconds);
 }
 
 RowSet OdbcConnection::run_statement(const std::string& statement, int timeout_seconds) {
@@ -217,9 +221,15 @@ bool OdbcConnection::catalog_lists(const std::string& name, SQLUSMALLINT name_co
   // The name is a search pattern, where '_' stands for any character: each
   // listed name is compared whole.
   return on_link([&] {
+    // Only the database the connection works in counts: a server lists the
+    // objects of every database it holds when no catalog is named.
+    std::string catalog;
+    if (info_text(SQL_CATALOG_NAME) == "Y") catalog = current_catalog();
     for (const std::string& pattern : patterns) {
       StatementHandle statement(connection_.get());
-      check(list(statement.get(), sql_text(pattern), static_cast<SQLSMALLINT>(pattern.size())),
+      check(list(statement.get(), catalog.empty() ? nullptr : sql_text(catalog),
+                 static_cast<SQLSMALLINT>(catalog.size()), sql_text(pattern),
+                 static_cast<SQLSMALLINT>(pattern.size())),
             SQL_HANDLE_STMT, statement.get());
       const RowSet listed = read_answer(statement.get());
       if (!listed.is_open()) continue;
@@ -231,19 +241,40 @@ bool OdbcConnection::catalog_lists(const std::string& name, SQLUSMALLINT name_co
   });
 }
 
+std::string OdbcConnection::current_catalog() const {
+  std::vector<char> value(256);
+  SQLINTEGER length = 0;
+  for (;;) {
+    const SQLRETURN rc =
+        SQLGetConnectAttr(connection_.get(), SQL_ATTR_CURRENT_CATALOG, value.data(),
+                          static_cast<SQLINTEGER>(value.size()), &length);
+    // A driver without the attribute lists what its login reaches.
+    if (!SQL_SUCCEEDED(rc) || length < 0) return {};
+    if (static_cast<std::size_t>(length) < value.size()) break;
+    value.resize(static_cast<std::size_t>(length) + 1);
+  }
+  return std::string(value.data(), static_cast<std::size_t>(length));
+}
+
 bool OdbcConnection::has_procedure(const std::string& name) {
   // PROCEDURE_NAME is the third column of SQLProcedures.
-  return catalog_lists(name, 3, [](SQLHSTMT statement, SQLCHAR* pattern, SQLSMALLINT length) {
-    return SQLProcedures(statement, nullptr, 0, nullptr, 0, pattern, length);
-  });
+  return catalog_lists(name, 3,
+                       [](SQLHSTMT statement, SQLCHAR* catalog, SQLSMALLINT catalog_length,
+                          SQLCHAR* pattern, SQLSMALLINT length) {
+                         return SQLProcedures(statement, catalog, catalog_length, nullptr, 0,
+                                              pattern, length);
+                       });
 }
 
 bool OdbcConnection::has_table(const std::string& name) {
   // TABLE_NAME is the third column of SQLTables; every table type counts, so a
   // synonym or view the application reaches its table through does too.
-  return catalog_lists(name, 3, [](SQLHSTMT statement, SQLCHAR* pattern, SQLSMALLINT length) {
-    return SQLTables(statement, nullptr, 0, nullptr, 0, pattern, length, nullptr, 0);
-  });
+  return catalog_lists(name, 3,
+                       [](SQLHSTMT statement, SQLCHAR* catalog, SQLSMALLINT catalog_length,
+                          SQLCHAR* pattern, SQLSMALLINT length) {
+                         return SQLTables(statement, catalog, catalog_length, nullptr, 0, pattern,
+                                          length, nullptr, 0);
+                       });
 }
 
 }  // namespace qrnmvl::data::odbc

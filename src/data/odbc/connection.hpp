@@ -56,6 +56,8 @@ class OdbcConnection final : public Connection {
   void disconnect() noexcept;
   void set_autocommit(bool on);
   std::string info_text(SQLUSMALLINT info) const;
+  // The database the connection works in; empty when the driver cannot say.
+  std::string current_catalog() const;
   // True when a catalog function (SQLProcedures, SQLTables) lists name in the
   // column name_column, trying the name as written, upper and lower case: the
   // catalogs of Oracle hold unquoted names in upper case.
