@@ -1,5 +1,6 @@
 #include "data/connection.hpp"
 
+#include <algorithm>
 #include <mutex>
 
 #include "common/text.hpp"
@@ -72,7 +73,10 @@ struct CachedConnection {
 };
 
 // Each thread keeps its own connections, so a routine that reopens a text sees
-// its own earlier writes and threads never share a physical connection.
+// its own earlier writes and threads never share a physical connection. The
+// most recently used comes first; beyond kConnectionsPerThread the least
+// recently used is closed, so a host that meets many connection texts keeps
+// its descriptors bounded.
 thread_local std::vector<CachedConnection> thread_cache;
 
 }  // namespace
@@ -87,13 +91,17 @@ void register_driver(const std::string& name, DriverFactory factory) {
 }
 
 std::shared_ptr<Connection> open_connection(const std::string& text) {
+  check_connection_text(text);
   const DriverFactory factory = driver_for(text);
   return factory(text);
 }
 
 std::shared_ptr<Connection> cached_connection(const std::string& text) {
-  for (auto& cached : thread_cache) {
-    if (cached.text != text) continue;
+  const auto found = std::find_if(thread_cache.begin(), thread_cache.end(),
+                                  [&](const CachedConnection& cached) { return cached.text == text; });
+  if (found != thread_cache.end()) {
+    std::rotate(thread_cache.begin(), found, found + 1);
+    CachedConnection& cached = thread_cache.front();
     if (!cached.connection || !cached.connection->is_open() || !cached.connection->still_valid()) {
       // Forgotten first: when the text no longer opens, the next use tries again.
       if (cached.connection) cached.connection->close();
@@ -103,7 +111,13 @@ std::shared_ptr<Connection> cached_connection(const std::string& text) {
     return cached.connection;
   }
   auto connection = open_connection(text);
-  thread_cache.push_back({text, connection});
+  while (thread_cache.size() >= kConnectionsPerThread) {
+    // A row set or command still holding the connection keeps it alive; it is
+    // closed here all the same, as its text would be reopened on next use.
+    if (thread_cache.back().connection) thread_cache.back().connection->close();
+    thread_cache.pop_back();
+  }
+  thread_cache.insert(thread_cache.begin(), {text, connection});
   return connection;
 }
 

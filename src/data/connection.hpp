@@ -103,7 +103,9 @@ std::shared_ptr<Connection> open_connection(const std::string& text);
 // The calling thread's open connection for a text, opened on first use and
 // reopened when it was closed or its database file was deleted or replaced, so
 // a routine that reopens a text sees its own earlier writes and threads never
-// share a physical connection.
+// share a physical connection. A thread keeps at most kConnectionsPerThread
+// open; the least recently used is closed to make room.
+inline constexpr std::size_t kConnectionsPerThread = 16;
 std::shared_ptr<Connection> cached_connection(const std::string& text);
 // Closes and forgets the calling thread's cached connections.
 void close_cached_connections() noexcept;

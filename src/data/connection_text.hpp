@@ -17,6 +17,26 @@ std::map<std::string, std::string> parse_connection_text(std::string_view text);
 // segments are dropped. Never fails.
 std::string without_connection_key(std::string_view text, std::string_view key);
 
+// The text as it may be shown: the value of every password key (PWD,
+// Password, in any case, quoted or not) becomes ***. Never fails.
+std::string masked_connection_text(std::string_view text);
+
+// Refuses, with Error -2147217900 saying why, a text that would make the driver
+// manager load code or write files for whoever wrote it: a Driver (or Setup)
+// given as a path, SAVEFILE, FILEDSN, the driver manager's own trace keys
+// (TraceFile...); and a text the driver manager would read otherwise than this
+// parser: a value whose quote or brace never closes, or (for ODBC) a quoted
+// value holding ';'. The host process may allow a key after all by naming it
+// in QRNMVL_ALLOW_CONNECTION_KEYS (comma-separated). Every connection is
+// opened through this check.
+void check_connection_text(std::string_view text);
+
+// The text with key set to value: every segment of the key is taken out and one
+// "key={value}" added at the end, braced so that no quoting in the text can
+// swallow it or the value end it. Never fails.
+std::string with_connection_key(std::string_view text, std::string_view key,
+                                std::string_view value);
+
 // True when the text selects the embedded engine (Provider=SQLite).
 bool names_embedded_engine(std::string_view text);
 

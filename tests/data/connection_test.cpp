@@ -2,6 +2,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <algorithm>
 #include <set>
 #include <thread>
 
@@ -43,6 +44,78 @@ TEST(DriverRegistry, TextsWithoutTheSqliteProviderGoToOdbc) {
     EXPECT_EQ(error_of([&] { open_connection(text); }).description(), "odbc got " + text);
   }
   odbc::register_driver_manager();  // the built-in driver back, for the tests after this one
+}
+
+// Keys that would load code or write files for whoever wrote the text, and texts the driver
+// manager would read otherwise than the component, are refused before anything is opened.
+TEST(ConnectionText, RefusedBeforeAnythingIsOpened) {
+  const std::pair<const char*, const char*> refused[] = {
+      {"Driver=/tmp/evil.so;Database=x", "the key driver is not allowed (a driver given as a path"},
+      {"DRIVER={libevil.so.1};Server=x", "the key driver is not allowed"},
+      {"Driver=SQLite3;SAVEFILE=/tmp/out.dsn", "the key savefile is not allowed"},
+      {"FileDSN=/tmp/x.dsn", "the key filedsn is not allowed"},
+      {"DSN=x;TraceFile=/tmp/sql.log;Trace=Yes", "the key tracefile is not allowed"},
+      {"DSN=x;Pwd={abc", "the value of pwd opens with { and never closes"},
+      {"DSN=x;X=\"", "the value of x opens with \" and never closes"},
+      {"DSN=x;Pwd=\"a;Trace=/tmp/t\"", "the quoted value of pwd holds a ';'"},
+  };
+  for (const auto& [text, why] : refused) {
+    const Error error = error_of([&] { open_connection(text); });
+    EXPECT_EQ(error.number(), err::database) << text;
+    EXPECT_NE(error.description().find(why), std::string::npos) << error.description();
+  }
+  for (const char* text : {"Driver={MariaDB Unicode};Server=h", "Driver=SQLite3;Database=/a.db",
+                           "Provider=SQLite;Data Source=\"/a;b.db\"", "DSN=x;PWD={a;b}}c}"})
+    EXPECT_NO_THROW(check_connection_text(text)) << text;
+  // The host, never the caller, may allow a key after all.
+  ::setenv("QRNMVL_ALLOW_CONNECTION_KEYS", "FileDSN, other", 1);
+  EXPECT_NO_THROW(check_connection_text("FILEDSN=/etc/qrnmvl/x.dsn"));
+  EXPECT_THROW(check_connection_text("SAVEFILE=/tmp/x.dsn"), Error);
+  ::unsetenv("QRNMVL_ALLOW_CONNECTION_KEYS");
+}
+
+// A key set on a text stays that key whatever the text holds, and a password is never shown.
+TEST(ConnectionText, SetKeysAndMaskedPasswords) {
+  const std::tuple<const char*, const char*, const char*> set[] = {
+      {"DSN=x;Trace=/mine", "/t.jsonl", "DSN=x;Trace={/t.jsonl}"},
+      {"", "/a}b", "Trace={/a}}b}"}};
+  for (const auto& [text, value, expected] : set) {
+    const std::string with = with_connection_key(text, "Trace", value);
+    EXPECT_EQ(with, expected);
+    EXPECT_EQ(parse_connection_text(with).at("trace"), value) << with;
+  }
+  const std::pair<const char*, const char*> masked[] = {
+      {"DSN=x;PWD=secret;UID=u", "DSN=x;PWD=***;UID=u"},
+      {"Password = {se;cret} ;pwd=\"s\"", "Password =***;pwd=***"},
+      {"DSN=x", "DSN=x"}};
+  for (const auto& [text, shown] : masked) EXPECT_EQ(masked_connection_text(text), shown);
+}
+
+// Naming a SQLite file that is not this system's database changes nothing in it.
+TEST(SqliteOpen, AForeignFileKeepsItsJournal) {
+  testing::TestDatabase foreign;
+  foreign.exec("DROP TABLE qrn_procedure; PRAGMA journal_mode = DELETE");
+  const Error error =
+      error_of([&] { open_connection("Provider=SQLite;Data Source=" + foreign.path()); });
+  EXPECT_NE(error.description().find("is not a qrnmvl database"), std::string::npos);
+  EXPECT_EQ(foreign.query("PRAGMA journal_mode"), Rows{{"delete"}});
+}
+
+// Many distinct texts on one thread keep the open connections, and so the descriptors, bounded.
+TEST(ConnectionCache, KeepsAtMostItsLimitOpen) {
+  testing::TestDatabase db;
+  std::vector<std::shared_ptr<Connection>> opened;
+  for (int i = 0; i < 40; ++i) {
+    opened.push_back(cached_connection(db.connection_text() + ";Busy Timeout=" + std::to_string(i)));
+    opened.back()->execute("SELECT 1");
+  }
+  const auto open_count = std::count_if(opened.begin(), opened.end(),
+                                        [](const auto& c) { return c->is_open(); });
+  EXPECT_EQ(open_count, static_cast<long>(kConnectionsPerThread));
+  EXPECT_TRUE(opened.back()->is_open());
+  EXPECT_FALSE(opened.front()->is_open());
+  // The one used last is kept over older ones.
+  EXPECT_EQ(cached_connection(db.connection_text() + ";Busy Timeout=39"), opened.back());
 }
 
 // Journal, foreign keys, synchronous level and busy timeout of a connection opened with extra

@@ -22,6 +22,21 @@ const char* synchronous_pragma(const std::map<std::string, std::string>& keys) {
                                  "' in the connection text: use Full, Normal or Off.");
 }
 
+// Reading the schema changes nothing; a file that is not a database at all
+// fails here with SQLite's own words.
+bool holds_catalog(sqlite3* db) {
+  sqlite3_stmt* raw = nullptr;
+  if (sqlite3_prepare_v2(db,
+                         "SELECT 1 FROM sqlite_schema WHERE type = 'table' AND name = "
+                         "'qrn_procedure'",
+                         -1, &raw, nullptr) != SQLITE_OK)
+    raise_sqlite(db);
+  const Statement statement(raw);
+  const int rc = sqlite3_step(raw);
+  if (rc != SQLITE_ROW && rc != SQLITE_DONE) raise_sqlite(db);
+  return rc == SQLITE_ROW;
+}
+
 }  // namespace
 
 Options read_options(const std::string& connection_text) {
@@ -56,6 +71,11 @@ std::shared_ptr<Connection> open(const std::string& connection_text) {
   auto connection = std::make_shared<SqliteConnection>(
       connection_text, raw, Trace::requested(options.trace), options.command_timeout_seconds);
   sqlite3_busy_timeout(raw, options.busy_timeout_ms);
+  // Nothing is changed in a file that is not this system's database, its
+  // journal mode included: the catalog of procedures is what makes it one.
+  if (!holds_catalog(raw))
+    throw Error(err::database, "The file '" + options.data_source +
+                                   "' is not a qrnmvl database: it holds no procedure catalog.");
   run_sql(raw, "PRAGMA journal_mode = WAL");
   run_sql(raw, "PRAGMA foreign_keys = ON");
   run_sql(raw, options.synchronous_pragma);
