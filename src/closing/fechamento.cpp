@@ -72,7 +72,7 @@ Variant gGrava_Fechamento(Closing& p, ContainerRulesFactory& rules) {
       return false;
 
     line = 5;
-    const std::int32_t rows = to_long(p.invntvntQtde_Sol_Cont);
+    const std::int32_t rows = closing::container_rows(p);
     for (std::int32_t r = 0; r < rows; ++r) {
       const auto i = static_cast<std::size_t>(r);
 

@@ -49,6 +49,14 @@ void clean_trimmed(Variant& value) {
 
 }  // namespace
 
+std::int32_t container_rows(const Closing& p) {
+  const Variant& count = p.invntvntQtde_Sol_Cont;
+  if (count.is_empty() || count.is_null() || !is_numeric(count)) return 0;
+  const double rows = to_double(count);
+  if (rows < 1 || rows != static_cast<double>(static_cast<std::int64_t>(rows))) return 0;
+  return to_long(count);
+}
+
 bool row_carries_data(const Closing& p, std::size_t row) {
   // Every test is made, as the classic "Or" evaluates all of them.
   const bool number = greater(p.inarrvntNum_Container.at(row), "");
@@ -76,15 +84,21 @@ bool mConsiste_Campos(Variant& connection_text, Closing& p, ContainerRulesFactor
     const Variant max_20(20);
     // The rows visited follow the count as the caller sent it, not the arrays'
     // size: a count beyond the arrays is a failure, rows beyond the count are
-    // left alone.
+    // left alone. A count that is not a whole number is refused first, so
+    // that the rows checked here are the rows the save visits.
     const auto rows = [&](auto&& visit) -> bool {
-      const double last = to_double(p.invntvntQtde_Sol_Cont) - 1;
-      for (std::size_t i = 0; static_cast<double>(i) <= last; ++i)
-        if (!visit(i, number_text(static_cast<long>(i) + 1))) return false;
+      const std::int32_t count = container_rows(p);
+      for (std::int32_t i = 0; i < count; ++i)
+        if (!visit(static_cast<std::size_t>(i), number_text(static_cast<long>(i) + 1)))
+          return false;
       return true;
     };
 
     line = 1;
+    if (!gConsiste_Inteiro(Variant("Quantidade de Containers"), p.invntvntQtde_Sol_Cont, none,
+                           none, user, message, optional))
+      return false;
+
     for (Variant* value :
          {&p.invntOrdem_Servico_Tipo_ID, &p.invntData_Ini_Execucao, &p.invntHora_Ini_Execucao,
           &p.invntData_Fim_Execucao, &p.invntHora_Fim_Execucao, &p.invntData_Retirada,

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <qrnmvl/container_rules.hpp>
 
 #include "closing/closing.hpp"
@@ -21,6 +22,11 @@ namespace qrnmvl::closing {
 // use). Writes nothing to the database but the log row. Raises nothing.
 bool mConsiste_Campos(Variant& connection_text, Closing& p, ContainerRulesFactory& rules,
                       Variant& start, Variant& end, Variant& withdrawal, Variant& delivery);
+
+// The container rows a closing visits, read once from invntvntQtde_Sol_Cont
+// the same way for the validation and for the save: the whole number it holds,
+// 0 when it holds none (the validation has refused any other count by then).
+std::int32_t container_rows(const Closing& p);
 
 // Whether container row `row` carries data: a container number or a seal
 // filled in, or a tare that is not 0. Rows without data are neither checked

@@ -15,9 +15,11 @@
 namespace qrnmvl::persistence {
 namespace {
 
-// The form leaves an amount out as the empty text; a Null amount is no amount
-// either, not a failure.
-std::string amount_text(const Variant& amount) { return to_text(gTrata_Nulo(amount)); }
+// The form leaves an amount out as the empty text. A Null amount has no text:
+// rendering it raises (Error 94), and the line fails through its frame rather
+// than sending a null the validation never saw (it reads the amounts of a row
+// only when the row carries a tare).
+std::string amount_text(const Variant& amount) { return to_text(amount); }
 
 // An amount in the readable text of the call, with a decimal point.
 std::string amount_sql(const Variant& amount) {

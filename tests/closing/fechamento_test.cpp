@@ -166,22 +166,33 @@ TEST_F(ClosingWorkflow, ARefusalAtRowThreeKeepsWhatWasWrittenBefore) {
       {25, "failed", unavailable + " (Linha 3).", " (Linha 3)."},
       {1, "failed", unavailable + " - QrnMvl.mConsulta_Campos_CONTAINER_ID (",
        " (Linha 3).(mVerifica_Container_Id)"},
+      // A Null weight beside an empty tare passes the validation (it reads amounts only
+      // with a tare) and fails the line at run time instead of travelling as NULL.
+      {25, "a Null weight", unavailable + " (Linha 3).", " (Linha 3)."},
+      {1, "a Null weight",
+       unavailable + " - QrnMvl.mGrava_Campos_SOLICIT_EMBARQUE_CONTAINER (Invalid use of Null",
+       " (Linha 3).(mGrava_Campos_SOLICIT_EMBARQUE_CONTAINER)"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(std::string(c.refusal) + " for user " + std::to_string(c.user));
     TestDatabase fresh(true);
     script_lookups(fresh);
     const bool refused = std::string(c.refusal) == "refused";
-    fresh.redefine("SP_VLM_CON_CONTAINER_OS_FECHA", "Num_Container",
-                   refused ? "SELECT CONTAINER_ID AS container_id FROM CONTAINER WHERE "
-                             "NUM_CONTAINER = :Num_Container AND :Num_Container <> 'HLXU2309177'"
-                           : "SELECT CONTAINER_ID AS container_id FROM CONTAINER WHERE "
-                             "NUM_CONTAINER = CASE WHEN :Num_Container = 'HLXU2309177' THEN "
-                             "json('not json') ELSE :Num_Container END");
-    fresh.redefine("SP_VLM_INC_CONTAINER_OS_FECHA2", "Num, Tipo, Usuario",
-                   "SELECT 1 AS retorno, 'Recusado.' AS Msg_Ret");
+    const bool null_weight = std::string(c.refusal) == "a Null weight";
+    if (!null_weight) {
+      fresh.redefine("SP_VLM_CON_CONTAINER_OS_FECHA", "Num_Container",
+                     refused ? "SELECT CONTAINER_ID AS container_id FROM CONTAINER WHERE "
+                               "NUM_CONTAINER = :Num_Container AND :Num_Container <> "
+                               "'HLXU2309177'"
+                             : "SELECT CONTAINER_ID AS container_id FROM CONTAINER WHERE "
+                               "NUM_CONTAINER = CASE WHEN :Num_Container = 'HLXU2309177' THEN "
+                               "json('not json') ELSE :Num_Container END");
+      fresh.redefine("SP_VLM_INC_CONTAINER_OS_FECHA2", "Num, Tipo, Usuario",
+                     "SELECT 1 AS retorno, 'Recusado.' AS Msg_Ret");
+    }
     ClosingRequest closing(
         fresh, {{"INvntTab_Tipo_Ordem_Servico_ID", 1}, {"invntUsuario_internet_id", c.user}});
+    if (null_weight) closing["arrPeso[2]"] = Variant::null();
     EXPECT_EQ(closing.close(), Variant(std::int16_t{10}));
     const std::string message = to_text(closing["outvntMsg_Ret"]);
     EXPECT_EQ(message.rfind(c.starts, 0), 0u) << message;

@@ -34,6 +34,13 @@ TEST(ClosingValidation, RulesInOrderUnderBothDecimalSeparators) {
   const std::string withdrawal_10 = "A Data/Hora de Retirada do Terminal 10/10/2025" + window;
   const RuleCase cases[] = {
       {{}, nullptr},
+      // A count that is not a whole number is refused before any row is read, so no row
+      // beyond the checked ones is ever saved.
+      {{{"invntvntQtde_Sol_Cont", 1.5}, {"inarrvntNum_Container[1]", "NOT A CONTAINER"}},
+       "O campo Quantidade de Containers não permite a digitação de números com casas "
+       "decimais(,)",
+       "O campo Quantidade de Containers não permite a digitação de números com uso de separador "
+       "de milhar(.)"},
       {{{"invntData_Ini_Execucao", "31/02/2025"}},
        "Preencha Data Início Execução com uma data válida, no formato dd/mm/aaaa (Exemplo: "
        "13/10/2001)"},
