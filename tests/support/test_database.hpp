@@ -34,16 +34,32 @@ inline constexpr const char* kTestDataSource = "qrnmvl_test";
 std::string odbc_dsn_connection_text(const std::string& database_path,
                                      const std::string& trace_path);
 
-// What a test sets up or looks at goes to the file directly, never through the
-// code under test, whichever driver the component uses. Creating one allows the
-// trace in its folder (QRNMVL_TRACE_DIR), for this process and the tools it runs.
+// Which engine holds a test's database: the embedded file, or a fresh database
+// on the tested server (MariaDB through ODBC), installed by the same code as
+// `qrnmvl init --connection`.
+enum class Engine { Embedded, MariaDB };
+const char* engine_name(Engine engine);
+
+// The server the MariaDB databases are made on: the connection text scripts/mariadb
+// prints, from QRNMVL_MARIADB. Empty when none was given, and then why, in one line.
+std::string server_connection_text();
+std::string server_unavailable_reason();
+
+// What a test sets up or looks at goes to the database directly (the file, or
+// the server through its own client library), never through the code under
+// test, whichever driver the component uses. Creating one allows the trace in
+// its folder (QRNMVL_TRACE_DIR), for this process and the tools it runs.
 class TestDatabase {
  public:
   explicit TestDatabase(bool with_demo = false,
                         const ConnectionTextFor& text_for = embedded_connection_text);
+  // On the server: a fresh database of its own, dropped afterwards. The
+  // connection text ends with init_statement as InitStmt when one is given.
+  TestDatabase(Engine engine, bool with_demo, const std::string& init_statement = {});
   ~TestDatabase();
   TestDatabase(const TestDatabase&) = delete;
   TestDatabase& operator=(const TestDatabase&) = delete;
+  TestDatabase& operator=(TestDatabase&& other) noexcept;
 
   const std::string& path() const { return path_; }
   const std::string& connection_text() const { return connection_text_; }
@@ -55,9 +71,15 @@ class TestDatabase {
   void exec(const std::string& sql) const;
   std::vector<std::vector<Variant>> query(const std::string& sql,
                                           const std::vector<std::string>& bound = {}) const;
-  // Redefines (or defines) a procedure of the catalog.
+  // Redefines (or defines) a procedure of the catalog (embedded engine only).
   void redefine(const std::string& procedure, const std::string& params,
                 const std::string& body) const;
+  // Removes a procedure, on either engine.
+  void drop_procedure(const std::string& procedure) const;
+  // The database's tables with their columns in order, "TABLE(COLUMN,...)", upper
+  // case, sorted by table.
+  std::vector<std::string> tables() const;
+  Engine engine() const { return engine_; }
 
   // Every line of the trace, parsed; and only the texts of {"command": ...} lines.
   std::vector<nlohmann::json> trace() const;
@@ -67,6 +89,8 @@ class TestDatabase {
   void clear_trace() const;
 
  private:
+  Engine engine_ = Engine::Embedded;
+  std::string server_database_;  // the server's database, for Engine::MariaDB
   std::string dir_;
   std::string path_;
   std::string trace_path_;

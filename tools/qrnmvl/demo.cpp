@@ -118,7 +118,7 @@ void print_last_log_row(DemoContext& demo) {
 }
 
 void show_ports(DemoContext& demo, int user_id) {
-  Variant user(user_id), connection(demo.connection_text), kind("SQLSERVER");
+  Variant user(user_id), connection(demo.connection_text), kind(demo.kind);
   Variant point, count, ports, message, names;
   const Variant result = demo.component.gConsulta_Porto_Ponto(user, connection, kind, point, count,
                                                               ports, message, names);
@@ -139,6 +139,13 @@ void show_ports(DemoContext& demo, int user_id) {
 }
 
 }  // namespace
+
+void run_demo(DemoContext& demo) {
+  demo_ports(demo);
+  demo_order(demo);
+  demo_incidents(demo);
+  demo_closings(demo);
+}
 
 void demo_ports(DemoContext& demo) {
   print_heading(demo.out, "1. The ports of the user's branch");

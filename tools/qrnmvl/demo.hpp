@@ -21,15 +21,20 @@ struct DemoContext {
   QrnMvl& component;
   std::string connection_text;  // the demo database
   std::ostream& out;
+  std::string kind = "SQLSERVER";  // the database kind every call names
 
   // The demo user's session on the demo database.
   Session session() const {
     Session session;
     session.connection_text = connection_text;
     session.user_id = Variant(kDemoUserId);
+    session.database_kind = Variant(kind);
     return session;
   }
 };
+
+// Every section below, in order.
+void run_demo(DemoContext& demo);
 
 void demo_ports(DemoContext& demo);
 void demo_order(DemoContext& demo);

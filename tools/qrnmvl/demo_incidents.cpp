@@ -13,7 +13,7 @@ struct Checklist {
 };
 
 bool load_checklist(DemoContext& demo, Checklist& list) {
-  Variant connection(demo.connection_text), kind("SQLSERVER"), user(kDemoUserId);
+  Variant connection(demo.connection_text), kind(demo.kind), user(kDemoUserId);
   Variant order(kDemoOrderTypeId), message;
   const Variant result = demo.component.gMonta_Lista_Tab_Tipo_Incidente(
       connection, kind, user, list.count, list.ids, list.descriptions, list.selected, order,
@@ -41,7 +41,7 @@ std::size_t row_of(const Checklist& list, int incident_type) {
 }
 
 Variant record(DemoContext& demo, Checklist& list, Variant& observation, Variant& message) {
-  Variant connection(demo.connection_text), kind("SQLSERVER"), user(kDemoUserId);
+  Variant connection(demo.connection_text), kind(demo.kind), user(kDemoUserId);
   Variant order(kDemoOrderTypeId), order_type(kDemoOrderType), store_observation("S");
   return demo.component.gGrava_Incidente(connection, kind, user, order, list.ids, list.selected,
                                          store_observation, list.count, observation,

@@ -9,10 +9,13 @@
 #include <nlohmann/json.hpp>
 #include <qrnmvl/qrnmvl.hpp>
 #include <sstream>
+#include <utility>
 
 #include "close.hpp"
 #include "common/json_value.hpp"
 #include "common/text.hpp"
+#include "data/connection.hpp"
+#include "data/server_reference.hpp"
 #include "data/sqlite/reference.hpp"
 #include "demo.hpp"
 #include "ping.hpp"
@@ -21,13 +24,48 @@
 
 namespace {
 
-// The exit codes, as --help states them.
+// The exit codes, as each command's --help states them: 2 is a usage error
+// everywhere; what 0 and 1 mean depends on what the command does.
 constexpr int kInternalError = 1;
 constexpr int kUsageError = 2;
-constexpr const char* kExitCodes =
-    "Exit codes: 0 the command ran (a call, whatever its result: a database that is missing,\n"
-    "busy, read-only or corrupt is the operation's failure, result 10); 1 an internal error;\n"
-    "2 a usage error (bad arguments, malformed or refused JSON, a --db file that does not exist).";
+constexpr const char* kToolExitCodes =
+    "Exit codes: 0 success; 2 a usage error (no command, an unknown command or option).\n"
+    "Each command's --help gives the codes of that command.";
+constexpr const char* kInitExitCodes =
+    "Exit codes: 0 the database was created; 1 an internal error; 2 a usage error, or the\n"
+    "database cannot be created (the file exists and --force is not given, its folder is\n"
+    "missing, the server refuses).";
+constexpr const char* kCallExitCodes =
+    "Exit codes: 0 the call ran, whatever its result (a database that is missing, busy,\n"
+    "read-only or corrupt is the operation's failure, result 10); 1 an internal error; 2 a\n"
+    "usage error (bad arguments, an unknown operation or parameter, malformed or refused\n"
+    "JSON, a --db file that does not exist).";
+constexpr const char* kCloseExitCodes =
+    "Exit codes: 0 the closing ran, whatever its result (a record that does not load prints\n"
+    "the load's answer, result 10; a database that is missing, busy or corrupt is the\n"
+    "operation's failure); 1 an internal error; 2 a usage error (bad arguments, a parameter\n"
+    "the closing does not have, a moment without its hour, a --db file that does not exist).";
+constexpr const char* kReportExitCodes =
+    "Exit codes: 0 listed (an empty list too); 1 the database cannot be read, or an internal\n"
+    "error; 2 a usage error (bad arguments, neither --db nor --connection, a --db file that\n"
+    "does not exist).";
+constexpr const char* kPingExitCodes =
+    "Exit codes: 0 the database holds everything the kind needs; 1 something is missing or\n"
+    "the database cannot be reached; 2 a usage error (bad arguments, a --db file that does\n"
+    "not exist).";
+constexpr const char* kServeExitCodes =
+    "Exit codes: 0 stopped by SIGTERM or SIGINT after answering the requests in flight; 1 an\n"
+    "internal error; 2 it cannot start (bad arguments, a token or connection file that is\n"
+    "missing, empty or readable by others, a --db file that does not exist, an address it\n"
+    "cannot listen on).";
+constexpr const char* kDemoExitCodes =
+    "Exit codes: 0 the demo ran; 1 the database cannot be created or reached, or an internal\n"
+    "error; 2 a usage error.";
+
+// What every command that takes a connection text says of it.
+constexpr const char* kConnectionHelp =
+    "Connection text instead of --db, e.g. \"DSN=closing;UID=qrnmvl;PWD=...\"";
+constexpr const char* kKindHelp = "Database kind the calls name: SQLSERVER (default) or ORACLE";
 
 struct UsageError : std::runtime_error {
   using std::runtime_error::runtime_error;
@@ -86,13 +124,23 @@ std::string operations_help() {
   return help;
 }
 
-int run_init(const std::string& path, bool demo, bool force) {
+int run_init(const std::string& path, const std::string& connection, bool demo, bool force) {
+  const char* with_demo = demo ? " with the demo data" : "";
   try {
+    if (!connection.empty()) {
+      const auto server = qrnmvl::data::open_connection(connection);
+      qrnmvl::data::install_reference_database(
+          *server, demo, force, [](const std::string& stage) { std::cerr << stage << "\n"; });
+      server->close();
+      std::cout << "Installed the reference database" << with_demo << " on "
+                << qrnmvl::data::masked_connection_text(connection) << "\n";
+      return 0;
+    }
     qrnmvl::data::sqlite::create_reference_database(path, demo, force);
   } catch (const qrnmvl::Error& e) {
     throw UsageError(e.description());
   }
-  std::cout << "Created " << path << (demo ? " with the demo data" : "") << "\n";
+  std::cout << "Created " << path << with_demo << "\n";
   return 0;
 }
 
@@ -181,20 +229,31 @@ int run_report(const qrnmvl::tool::Report& report, bool json) {
   return 0;
 }
 
-int run_demo(std::string db, const std::string& locale) {
+int run_demo(std::string db, const std::string& connection, const std::string& kind,
+             const std::string& locale) {
   apply_locale(locale);
-  if (db.empty()) db = (std::filesystem::temp_directory_path() / "qrnmvl-demo.db").string();
-  qrnmvl::data::sqlite::create_reference_database(db, true, true);
+  std::string text;
+  if (!connection.empty()) {
+    const auto server = qrnmvl::data::open_connection(connection);
+    qrnmvl::data::install_reference_database(*server, true, true);
+    server->close();
+    text = connection;
+    db = qrnmvl::data::masked_connection_text(connection);
+  } else {
+    if (db.empty()) db = (std::filesystem::temp_directory_path() / "qrnmvl-demo.db").string();
+    qrnmvl::data::sqlite::create_reference_database(db, true, true);
+    text = sqlite_text(db);
+  }
 
   std::cout << "qrnmvl demo: the road of a closing on a fresh demo database\n"
             << "Database: " << db << "\n";
   qrnmvl::QrnMvl component;
-  qrnmvl::tool::DemoContext demo{component, sqlite_text(db), std::cout};
-  qrnmvl::tool::demo_ports(demo);
-  qrnmvl::tool::demo_order(demo);
-  qrnmvl::tool::demo_incidents(demo);
-  qrnmvl::tool::demo_closings(demo);
-  std::cout << "\nDone. Look around with: sqlite3 " << db << "\n";
+  qrnmvl::tool::DemoContext demo{component, text, std::cout, kind};
+  qrnmvl::tool::run_demo(demo);
+  if (connection.empty())
+    std::cout << "\nDone. Look around with: sqlite3 " << db << "\n";
+  else
+    std::cout << "\nDone.\n";
   return 0;
 }
 
@@ -207,15 +266,26 @@ int main(int argc, char** argv) {
       "shell,\n"
       "serves the operations over HTTP, checks a production database, and runs the demo."};
   app.require_subcommand(1);
-  app.footer(kExitCodes);
+  app.footer(kToolExitCodes);
+  app.set_version_flag("--version", std::string("qrnmvl ") + qrnmvl::version(),
+                       "Print the version and exit");
   app.set_help_all_flag("--help-all", "Show the help of every command");
 
   std::string init_db;
   bool init_demo = false, init_force = false;
-  auto* init = app.add_subcommand("init", "Create the reference database (tables and procedures)");
-  init->add_option("db", init_db, "Database file to create")->required();
+  std::string init_connection;
+  auto* init = app.add_subcommand(
+      "init",
+      "Create the reference database (tables and procedures): an embedded database file,\n"
+      "or on a server database through ODBC with --connection.");
+  auto* init_target = init->add_option_group("database", "The database to create (one of):");
+  init_target->add_option("db", init_db, "Embedded database file to create");
+  init_target->add_option("--connection", init_connection,
+                          "Connection text of a server database (the tested server: MariaDB)");
+  init_target->require_option(1);
   init->add_flag("--demo", init_demo, "Also load the demo data");
-  init->add_flag("--force", init_force, "Replace an existing file");
+  init->add_flag("--force", init_force,
+                 "Replace an existing file, or the reference tables a server database holds");
 
   std::string operation, call_db, call_connection, call_params, call_locale, call_trace;
   auto* call = app.add_subcommand(
@@ -228,15 +298,15 @@ int main(int argc, char** argv) {
       call->add_option("--db", call_db, "Embedded database file (fills invntConecta_db)");
   call->add_option(
           "--connection", call_connection,
-          "Connection text, e.g. \"Provider=SQLite;Data Source=app.db;Command Timeout=10\"\n"
-          "or an ODBC connection text (fills invntConecta_db)")
+          "Connection text instead of --db, e.g. \"DSN=closing;UID=qrnmvl;PWD=...\" or\n"
+          "\"Provider=SQLite;Data Source=app.db;Command Timeout=10\" (fills invntConecta_db)")
       ->excludes(db_option);
   call->add_option("--trace", call_trace,
                    "Append every command sent to FILE, one JSON object a line (allows the\n"
                    "trace in FILE's folder and adds Trace=FILE to the connection text)");
   call->add_option("--params", call_params, "File with the JSON call, or - for stdin");
   call->add_option("--locale", call_locale, "Regional settings, e.g. pt_BR or en_US");
-  call->footer(operations_help() + "\n\n" + kExitCodes);
+  call->footer(operations_help() + "\n\n" + kCallExitCodes);
 
   qrnmvl::tool::CloseOptions close_options;
   std::string close_db, close_connection, close_params, close_locale;
@@ -249,7 +319,7 @@ int main(int argc, char** argv) {
                    "Service-order type record id (ORDEM_SERVICO_TIPO_ID)")
       ->required();
   auto* close_db_option = close->add_option("--db", close_db, "Embedded database file");
-  close->add_option("--connection", close_connection, "Connection text")->excludes(close_db_option);
+  close->add_option("--connection", close_connection, kConnectionHelp)->excludes(close_db_option);
   close->add_option("--start", close_options.start, "Start of execution, \"dd/mm/yyyy hh:mm\"");
   close->add_option("--end", close_options.end, "End of execution, \"dd/mm/yyyy hh:mm\"");
   close->add_option("--withdrawal", close_options.withdrawal,
@@ -266,13 +336,13 @@ int main(int argc, char** argv) {
                     "NAME=VALUE for one parameter, VALUE read as JSON when it is JSON (a number,\n"
                     "an array) and as a text otherwise; applied last; repeatable");
   close->add_option("--user", close_options.session.user_id, "User id (default 25)");
-  close->add_option("--database-kind", close_options.session.database_kind,
-                    "SQLSERVER (default) or ORACLE");
+  close->add_option("--kind", close_options.session.database_kind, kKindHelp)
+      ->check(CLI::IsMember({"SQLSERVER", "ORACLE"}));
   close->add_option("--locale", close_locale, "Regional settings, e.g. pt_BR or en_US");
   close->footer(
       "Example: qrnmvl close 1004 --db demo.db --start \"17/10/2025 08:00\" --end \"17/10/2025 "
       "17:30\" --document 004530 --set 'inarrvntTara=[\"3870,40\", \"2230,25\"]'\n\n" +
-      std::string(kExitCodes));
+      std::string(kCloseExitCodes));
 
   std::string report_db, report_connection;
   long events_order = 0;
@@ -281,20 +351,26 @@ int main(int argc, char** argv) {
   auto* events =
       app.add_subcommand("events", "List the tracking events of a service order, oldest first");
   auto* events_db = events->add_option("--db", report_db, "Embedded database file");
-  events->add_option("--connection", report_connection, "Connection text")->excludes(events_db);
+  events->add_option("--connection", report_connection, kConnectionHelp)->excludes(events_db);
   events->add_option("--order", events_order, "Service order id (ORDEM_SERVICO_ID)")->required();
   events->add_flag("--json", report_json, "Print JSON instead of a table");
   auto* jobs = app.add_subcommand("jobs", "List the queued job requests, oldest first");
   auto* jobs_db = jobs->add_option("--db", report_db, "Embedded database file");
-  jobs->add_option("--connection", report_connection, "Connection text")->excludes(jobs_db);
+  jobs->add_option("--connection", report_connection, kConnectionHelp)->excludes(jobs_db);
   jobs->add_option("--after", jobs_after, "Only the jobs after this job id");
   jobs->add_flag("--json", report_json, "Print JSON instead of a table");
 
-  std::string demo_db, demo_locale;
+  std::string demo_db, demo_connection, demo_locale, demo_kind = "SQLSERVER";
   auto* demo = app.add_subcommand(
       "demo",
       "Run the demo on a fresh demo database: the road of a closing, closings of every kind");
-  demo->add_option("--db", demo_db, "Where to create the demo database (replaced if present)");
+  auto* demo_db_option =
+      demo->add_option("--db", demo_db, "Where to create the demo database (replaced if present)");
+  demo->add_option("--connection", demo_connection,
+                   "A server database to run it on instead: its reference tables are replaced")
+      ->excludes(demo_db_option);
+  demo->add_option("--kind", demo_kind, "Database kind the calls name (default SQLSERVER)")
+      ->check(CLI::IsMember({"SQLSERVER", "ORACLE"}));
   demo->add_option("--locale", demo_locale, "Regional settings, e.g. pt_BR or en_US");
 
   qrnmvl::tool::ServeOptions serve_options;
@@ -332,11 +408,19 @@ int main(int argc, char** argv) {
   qrnmvl::tool::PingOptions ping_options;
   auto* ping = qrnmvl::tool::add_ping_command(app, ping_options);
 
+  // A command without a footer of its own would show the tool's.
+  const std::pair<CLI::App*, const char*> exit_codes[] = {
+      {init, kInitExitCodes}, {events, kReportExitCodes}, {jobs, kReportExitCodes},
+      {demo, kDemoExitCodes}, {serve, kServeExitCodes},   {ping, kPingExitCodes}};
+  for (const auto& [command, codes] : exit_codes) command->footer(codes);
+
   try {
     app.parse(argc, argv);
   } catch (const CLI::CallForHelp& e) {
     return app.exit(e);
   } catch (const CLI::CallForAllHelp& e) {
+    return app.exit(e);
+  } catch (const CLI::CallForVersion& e) {
     return app.exit(e);
   } catch (const CLI::ParseError& e) {
     std::cerr << "qrnmvl: " << e.what() << " (see --help)\n";
@@ -344,7 +428,7 @@ int main(int argc, char** argv) {
   }
 
   try {
-    if (*init) return run_init(init_db, init_demo, init_force);
+    if (*init) return run_init(init_db, init_connection, init_demo, init_force);
     if (*ping) return qrnmvl::tool::run_ping(ping_options, std::cout, std::cerr);
     if (*call)
       return run_call(operation, call_db, call_connection, call_params, call_locale, call_trace);
@@ -366,7 +450,7 @@ int main(int argc, char** argv) {
         throw UsageError(e.what());
       }
     }
-    return run_demo(demo_db, demo_locale);
+    return run_demo(demo_db, demo_connection, demo_kind, demo_locale);
   } catch (const UsageError& e) {
     std::cerr << "qrnmvl: " << qrnmvl::one_line(e.what()) << "\n";
     return kUsageError;

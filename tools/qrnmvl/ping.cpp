@@ -30,15 +30,14 @@ CLI::App* add_ping_command(CLI::App& app, PingOptions& options) {
   auto* ping = app.add_subcommand(
       "ping",
       "Open a connection, show the server and the driver, and check that the database holds\n"
-      "the stored procedures and tables the component uses. Exit 0 when it does, 1 when\n"
-      "something is missing or the database cannot be reached.");
+      "the stored procedures and tables the component uses.");
   auto* database = ping->add_option_group("database", "The database to check (one of):");
   database->add_option("--db", options.db, "Embedded database file");
   database->add_option("--connection", options.connection,
-                       "Connection text, e.g. \"DSN=closing;UID=qrnmvl;PWD=...\"");
+                       "Connection text instead of --db, e.g. \"DSN=closing;UID=qrnmvl;PWD=...\"");
   database->require_option(1);
   ping->add_option("--kind", options.kind,
-                   "Database kind the component is called with (default SQLSERVER)")
+                   "Database kind the calls name: SQLSERVER (default) or ORACLE")
       ->check(CLI::IsMember({"SQLSERVER", "ORACLE"}));
   return ping;
 }

@@ -1,20 +1,13 @@
-// The reference application database compiled into the library (db/).
+// The reference application database of the embedded engine (db/).
 #pragma once
 
 #include <string>
-#include <string_view>
-#include <vector>
+
+#include "data/reference_files.hpp"
 
 namespace qrnmvl::data::sqlite {
 
-struct EmbeddedFile {
-  std::string_view name;  // "schema.sql", "demo.sql", or the procedure name
-  std::string_view text;
-};
-// Generated at build time from db/.
-const EmbeddedFile& embedded_schema();
-const EmbeddedFile& embedded_demo();
-const std::vector<EmbeddedFile>& embedded_procedures();
+using data::EmbeddedFile;
 
 // Creates the reference database at path: tables, the procedure catalog with
 // every procedure of db/procedures, and the demo data when asked. An existing

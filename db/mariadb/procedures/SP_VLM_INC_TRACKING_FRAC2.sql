@@ -1,0 +1,78 @@
+-- params: Agendamento_Frac_ID, Empresa_ID, Data_Evento, Hora_Evento, Usuario_internet_id, Parametro, Terminal_ID
+-- Records the tracking event of a pickup of a fractional order, kept by its
+-- schedule (the order is the schedule's). The date comes as
+-- 'yyyy/mm/dd hh:mm' and is stored with seconds, read as DATA_INFORMADA reads
+-- it; the hour is kept as typed.
+--
+-- Answers retorno 0 and the new tracking_id, or 1 with the reason in Msg_Ret
+-- and nothing written. The first refusal found, in the order below, is the
+-- one answered.
+--
+-- A new event takes the next id after the highest one, as the embedded engine
+-- gives it; the highest id is read with a lock, and an insert that loses the
+-- id to another closing (duplicate key) takes the next one.
+CREATE PROCEDURE SP_VLM_INC_TRACKING_FRAC2(IN p_Agendamento_Frac_ID INT,
+                                           IN p_Empresa_ID INT,
+                                           IN p_Data_Evento TEXT CHARACTER SET utf8mb4 COLLATE utf8mb4_nopad_bin,
+                                           IN p_Hora_Evento TEXT CHARACTER SET utf8mb4 COLLATE utf8mb4_nopad_bin,
+                                           IN p_Usuario_internet_id INT,
+                                           IN p_Parametro INT,
+                                           IN p_Terminal_ID INT)
+  MODIFIES SQL DATA
+BEGIN
+  DECLARE v_recusa TEXT CHARACTER SET utf8mb4 COLLATE utf8mb4_nopad_bin;
+  DECLARE v_data VARCHAR(19) CHARACTER SET utf8mb4 COLLATE utf8mb4_bin DEFAULT DATA_INFORMADA(p_Data_Evento);
+  DECLARE v_tracking_id INT;
+  DECLARE v_duplicado BOOLEAN;
+  DECLARE EXIT HANDLER FOR SQLEXCEPTION
+  BEGIN
+    ROLLBACK;
+    RESIGNAL;
+  END;
+
+  START TRANSACTION;
+
+  IF NOT EXISTS (SELECT 1 FROM AGENDAMENTO_FRAC WHERE AGENDAMENTO_FRAC_ID = p_Agendamento_Frac_ID) THEN
+    SET v_recusa = IF(p_Agendamento_Frac_ID IS NULL, 'Agendamento de carga fracionada não informado.',
+                      CONCAT('Agendamento de carga fracionada não cadastrado: ', p_Agendamento_Frac_ID, '.'));
+  ELSEIF NOT EXISTS (SELECT 1 FROM TAB_EVENTO_TRACKING WHERE TAB_EVENTO_TRACKING_ID = p_Parametro) THEN
+    SET v_recusa = IF(p_Parametro IS NULL, 'Evento de tracking não informado.',
+                      CONCAT('Evento de tracking não cadastrado: ', p_Parametro, '.'));
+  ELSEIF p_Data_Evento IS NULL THEN
+    SET v_recusa = 'Informe a data do evento.';
+  ELSEIF v_data IS NULL THEN
+    SET v_recusa = CONCAT('Data do evento inválida: ', p_Data_Evento, '.');
+  ELSEIF p_Terminal_ID IS NOT NULL
+     AND NOT EXISTS (SELECT 1 FROM TERMINAL WHERE FORNECEDOR_ID = p_Terminal_ID) THEN
+    SET v_recusa = CONCAT('Terminal não cadastrado: ', p_Terminal_ID, '.');
+  ELSEIF p_Usuario_internet_id IS NOT NULL
+     AND NOT EXISTS (SELECT 1 FROM USUARIO_INTERNET WHERE USUARIO_INTERNET_ID = p_Usuario_internet_id) THEN
+    SET v_recusa = CONCAT('Usuário não cadastrado: ', p_Usuario_internet_id, '.');
+  END IF;
+
+  IF v_recusa IS NULL THEN
+    evento: LOOP
+      SET v_duplicado = FALSE;
+      BEGIN
+        DECLARE CONTINUE HANDLER FOR 1062 SET v_duplicado = TRUE;
+        SELECT COALESCE(MAX(TRACKING_ID), 0) + 1 INTO v_tracking_id FROM TRACKING FOR UPDATE;
+        INSERT INTO TRACKING (TRACKING_ID, ORDEM_SERVICO_ID, AGENDAMENTO_FRAC_ID, TAB_EVENTO_TRACKING_ID,
+                              TERMINAL_ID, DATA_EVENTO, HORA_EVENTO, EMPRESA_ID, USUARIO_INTERNET_ID,
+                              DATA_INCLUSAO)
+        SELECT v_tracking_id, af.ORDEM_SERVICO_ID, af.AGENDAMENTO_FRAC_ID, p_Parametro,
+               p_Terminal_ID, v_data, p_Hora_Evento, p_Empresa_ID, p_Usuario_internet_id, GETDATE()
+          FROM AGENDAMENTO_FRAC af
+         WHERE af.AGENDAMENTO_FRAC_ID = p_Agendamento_Frac_ID;
+      END;
+      IF NOT v_duplicado THEN
+        LEAVE evento;
+      END IF;
+    END LOOP;
+  END IF;
+
+  COMMIT;
+
+  SELECT CASE WHEN v_recusa IS NULL THEN 0 ELSE 1 END AS retorno,
+         v_recusa                                     AS Msg_Ret,
+         v_tracking_id                                AS tracking_id;
+END

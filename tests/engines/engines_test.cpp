@@ -1,0 +1,178 @@
+// The operations on the embedded engine and on the tested server (MariaDB through
+// ODBC), from one fixture: the same calls give the same answers and leave the
+// same rows in every table, moments of writing aside.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <ctime>
+#include <map>
+#include <regex>
+#include <sstream>
+
+#include "closing_form.hpp"
+#include "common/json_value.hpp"
+#include "common/values.hpp"
+#include "data/connection.hpp"
+#include "demo.hpp"
+#include "routine/message_log.hpp"
+#include "support/test_database.hpp"
+
+namespace qrnmvl {
+namespace {
+
+using testing::Engine;
+using testing::TestDatabase;
+
+// The kinds of database a caller names, and the statement a connection of that
+// kind runs when it opens (the server's Oracle mode gives SYSDATE and ||).
+struct Kind {
+  const char* name;
+  const char* init_statement;
+};
+const Kind kKinds[] = {{"SQLSERVER", ""},
+                       {"ORACLE", "SET SESSION sql_mode=CONCAT(@@sql_mode, ',ORACLE')"}};
+
+// A moment written while the test ran ("now", in the forms the databases and the
+// demo print it) stands out from the data's own dates, which are all in the past.
+std::string masked_moments(std::string text) {
+  char today[3][16];
+  const std::time_t now = std::time(nullptr);
+  std::tm local{};
+  localtime_r(&now, &local);
+  std::strftime(today[0], sizeof today[0], "%Y/%m/%d", &local);
+  std::strftime(today[1], sizeof today[1], "%d/%m/%Y", &local);
+  std::strftime(today[2], sizeof today[2], "%Y-%m-%d", &local);
+  for (const char* day : today) {
+    const std::regex moment(std::string(day) + R"((\s\d\d:\d\d(:\d\d)?)?)");
+    text = std::regex_replace(text, moment, "<now>");
+  }
+  return text;
+}
+
+// Every table's rows, each row one line of JSON, sorted: what the calls left behind.
+std::map<std::string, std::vector<std::string>> contents(const TestDatabase& db) {
+  std::map<std::string, std::vector<std::string>> out;
+  for (const std::string& table : db.tables()) {
+    const std::string name = table.substr(0, table.find('('));
+    std::vector<std::string>& lines = out[name];
+    for (const auto& row : db.query("SELECT * FROM " + name))
+      lines.push_back(masked_moments(to_json(Variant(Variant::Array(row))).dump()));
+    std::sort(lines.begin(), lines.end());
+  }
+  return out;
+}
+
+class Engines : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (const std::string why = testing::server_unavailable_reason(); !why.empty())
+      GTEST_SKIP() << why;
+  }
+};
+
+// One source of truth for two dialects: the same tables with the same columns.
+TEST_F(Engines, HoldTheSameTablesAndColumns) {
+  const TestDatabase embedded(Engine::Embedded, false);
+  const TestDatabase server(Engine::MariaDB, false);
+  EXPECT_EQ(embedded.tables(), server.tables());
+}
+
+// The demo's road on both engines and both kinds: the ports of a branch and a user no
+// branch knows, an order loaded, the incident checklist with a refusal and a recording,
+// validation refusals, closings of order types 1, 2, 7, 8 and 9 with their tracking and
+// jobs, and a closing the database refuses part-way.
+TEST_F(Engines, TheDemoAnswersAndWritesAlike) {
+  for (const Kind& kind : kKinds) {
+    SCOPED_TRACE(kind.name);
+    std::string printed[2];
+    std::map<std::string, std::vector<std::string>> left[2];
+    for (const Engine engine : {Engine::Embedded, Engine::MariaDB}) {
+      SCOPED_TRACE(testing::engine_name(engine));
+      const TestDatabase db(engine, true, kind.init_statement);
+      std::ostringstream out;
+      QrnMvl component;
+      tool::DemoContext demo{component, db.connection_text(), out, kind.name};
+      tool::run_demo(demo);
+      data::close_cached_connections();
+      const int side = engine == Engine::Embedded ? 0 : 1;
+      printed[side] = masked_moments(out.str());
+      left[side] = contents(db);
+    }
+    EXPECT_EQ(printed[0], printed[1]);
+    EXPECT_EQ(left[0], left[1]);
+    // Both sides did the work rather than failing alike: every closing of the road
+    // answered, and each order type's closing left its events.
+    const std::regex success(R"(gGrava_Fechamento\(record \d+.*-> result 0)");
+    EXPECT_EQ(std::distance(std::sregex_iterator(printed[1].begin(), printed[1].end(), success),
+                            std::sregex_iterator()),
+              5)
+        << printed[1];
+    EXPECT_GT(left[1]["TRACKING"].size(), 0u);
+    EXPECT_GT(left[1]["LOG_GERADOR"].size(), 0u);
+  }
+}
+
+// A procedure missing on the server fails the closing at run time: result 10, the
+// routine's message, and a row in the message log, on both engines. The database's own
+// words differ by engine; what the routine says around them does not.
+TEST_F(Engines, ARunTimeFailureIsAnsweredAndLogged) {
+  std::string messages[2], logged[2];
+  for (const Engine engine : {Engine::Embedded, Engine::MariaDB}) {
+    SCOPED_TRACE(testing::engine_name(engine));
+    const TestDatabase db(engine, true);
+    db.drop_procedure("SP_VLM_GRA_FECHA_OS_TIPO5");
+    QrnMvl component;
+    tool::Session session;
+    session.connection_text = db.connection_text();
+    const tool::Call loaded = tool::load_order(component, session, Variant(1004));
+    ASSERT_EQ(to_text(loaded.result()), "0");
+    tool::Call form = tool::closing_form(session, loaded);
+    const Variant day = loaded["outvntdata_servico"];
+    for (const char* name : {"invntData_Ini_Execucao", "invntData_Fim_Execucao",
+                             "invntData_Retirada", "invntData_Entrega"})
+      form[name] = day;
+    form["invntHora_Ini_Execucao"] = Variant("08:00");
+    form["invntHora_Fim_Execucao"] = Variant("17:30");
+    form["invntHora_Retirada"] = Variant("07:10");
+    form["invntHora_Entrega"] = Variant("18:20");
+    form["invntnum_documento"] = Variant("004530");
+    EXPECT_EQ(to_text(form.run(component)), "10");
+    const int side = engine == Engine::Embedded ? 0 : 1;
+    messages[side] = to_text(form["outvntMsg_Ret"]);
+    const auto rows = db.query("SELECT MSG01 FROM LOG_MSG");
+    ASSERT_EQ(rows.size(), 1u);
+    logged[side] = to_text(rows[0][0]);
+    data::close_cached_connections();
+  }
+  EXPECT_EQ(messages[0], messages[1]);
+  for (const std::string& text : logged) {
+    EXPECT_NE(text.find("SP_VLM_GRA_FECHA_OS_TIPO5"), std::string::npos) << text;
+  }
+  const std::string routine =
+      "Acesso ao Fechamento da OS não disponível. Favor tentar mais tarde. - "
+      "QrnMvl.mAltera_Campos_ORDEM_SERVICO_TIPO ";
+  for (const std::string& text : logged) EXPECT_EQ(text.rfind(routine, 0), 0u) << text;
+}
+
+// The message log writes its texts as quoted literals: a backslash is a backslash on
+// every engine (the server runs with NO_BACKSLASH_ESCAPES), at the end of a text too.
+TEST_F(Engines, TheMessageLogKeepsBackslashes) {
+  const char* const texts[] = {R"(C:\temp\new)", R"(ends with \)", R"(two \\ and \n)"};
+  for (const Engine engine : {Engine::Embedded, Engine::MariaDB}) {
+    for (const Kind& kind : kKinds) {
+      SCOPED_TRACE(std::string(testing::engine_name(engine)) + " " + kind.name);
+      const TestDatabase db(engine, false, kind.init_statement);
+      for (const char* text : texts)
+        gGrava_LOG_MSG(Variant(kind.name), db.connection(), Variant(25), Variant(1),
+                       Variant(text));
+      data::close_cached_connections();
+      std::vector<std::string> stored;
+      for (const auto& row : db.query("SELECT MSG01 FROM LOG_MSG ORDER BY LOG_MSG_ID"))
+        stored.push_back(to_text(row[0]));
+      EXPECT_EQ(stored, std::vector<std::string>(std::begin(texts), std::end(texts)));
+    }
+  }
+}
+
+}  // namespace
+}  // namespace qrnmvl
