@@ -3,9 +3,11 @@
 // then throughput, latency per operation, the busy answers that reached a
 // user, the memory and descriptors in use, and a check that nothing was lost
 // or doubled.
+#include <pthread.h>
 #include <signal.h>
 #include <sqlite3.h>
 #include <sys/mman.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -14,10 +16,12 @@
 #include <atomic>
 #include <chrono>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <map>
+#include <mutex>
 #include <random>
 #include <string>
 #include <thread>
@@ -63,6 +67,67 @@ struct Settings {
   int busy_timeout = -1;
   double sample_every = 10;
 };
+
+// Ctrl-C or a kill must not leave a run's files behind. The stop signals are
+// blocked in every thread and every worker process; one thread of ours waits
+// for them, kills the worker processes, removes what the run made and ends the
+// process by the same signal, so the shell still sees it interrupted.
+class Leftovers {
+ public:
+  // Call first thing in main, before any thread or process is started.
+  void watch() {
+    sigemptyset(&signals_);
+    for (const int signal_number : {SIGINT, SIGTERM, SIGHUP}) sigaddset(&signals_, signal_number);
+    pthread_sigmask(SIG_BLOCK, &signals_, nullptr);
+    watcher_ = std::thread([this] { wait_for_signal(); });
+  }
+  void add(const fs::path& path) {
+    const std::lock_guard lock(mutex_);
+    paths_.push_back(path);
+  }
+  void add_worker(pid_t pid) {
+    const std::lock_guard lock(mutex_);
+    workers_.push_back(pid);
+  }
+  // The run ended on its own: what it made is the caller's again.
+  void finish() {
+    {
+      const std::lock_guard lock(mutex_);
+      finished_ = true;
+    }
+    pthread_kill(watcher_.native_handle(), SIGTERM);
+    watcher_.join();
+  }
+
+ private:
+  void wait_for_signal() {
+    int signal_number = 0;
+    sigwait(&signals_, &signal_number);
+    const std::lock_guard lock(mutex_);
+    if (finished_) return;
+    // Only a worker not yet reaped is still ours: its pid cannot have been reused.
+    for (const pid_t pid : workers_) {
+      if (waitpid(pid, nullptr, WNOHANG) != 0) continue;
+      kill(pid, SIGKILL);
+      waitpid(pid, nullptr, 0);
+    }
+    std::error_code ignored;
+    for (const fs::path& path : paths_) fs::remove_all(path, ignored);
+    std::fprintf(stderr, "\nload: interrupted by %s; its temporary files are removed\n",
+                 strsignal(signal_number));
+    signal(signal_number, SIG_DFL);
+    pthread_sigmask(SIG_UNBLOCK, &signals_, nullptr);
+    raise(signal_number);
+  }
+
+  sigset_t signals_{};
+  std::thread watcher_;
+  std::mutex mutex_;
+  std::vector<fs::path> paths_;
+  std::vector<pid_t> workers_;
+  bool finished_ = false;
+};
+Leftovers leftovers;
 
 // Counters every worker of every process sees: mapped shared before the fork.
 struct Shared {
@@ -271,9 +336,14 @@ int run(const Settings& settings) {
   const fs::path spool = fs::path(settings.db).string() + ".load";
   if (settings.processes > 0) {
     fs::create_directories(spool);
+    leftovers.add(spool);
+    const pid_t parent = getpid();
     for (int p = 0; p < settings.processes; ++p) {
       const pid_t pid = fork();
       if (pid == 0) {
+        // A worker forked while the parent was being killed would run on alone.
+        prctl(PR_SET_PDEATHSIG, SIGKILL);
+        if (getppid() != parent) std::_Exit(1);
         const auto mine = run_threads(settings, *shared, 1000u * static_cast<unsigned>(p) + 7);
         std::ofstream out(spool / std::to_string(p), std::ios::binary);
         out.write(reinterpret_cast<const char*>(mine.data()),
@@ -282,6 +352,7 @@ int run(const Settings& settings) {
         std::_Exit(out ? 0 : 1);
       }
       children.push_back(pid);
+      leftovers.add_worker(pid);
     }
   } else {
     runner = std::thread([&] {
@@ -446,9 +517,11 @@ int main(int argc, char** argv) {
       ->capture_default_str();
   CLI11_PARSE(app, argc, argv);
 
+  leftovers.watch();
   std::string created;
   if (settings.db.empty()) {
     created = (fs::temp_directory_path() / ("qrnmvl-load-" + std::to_string(getpid()))).string();
+    leftovers.add(created);
     fs::create_directories(created);
     settings.db = created + "/load.db";
   }
@@ -458,6 +531,7 @@ int main(int argc, char** argv) {
   } catch (const std::exception& e) {
     std::fprintf(stderr, "load: %s\n", e.what());
   }
+  leftovers.finish();
   if (!created.empty()) fs::remove_all(created);
   return code;
 }

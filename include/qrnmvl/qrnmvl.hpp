@@ -97,6 +97,9 @@ class QRNMVL_EXPORT QrnMvl {
   ContainerRulesFactory container_rules_;
 };
 
+// The library's version, "MAJOR.MINOR.PATCH": the project version it was built from.
+QRNMVL_EXPORT const char* version() noexcept;
+
 // The operations by name, with their parameter names in call order; the JSON
 // adapter, the C interface and the tool are built on this table.
 struct OperationInfo {

@@ -29,6 +29,8 @@ QrnMvl::QrnMvl(ContainerRulesFactory container_rules)
 QrnMvl::~QrnMvl() { --g_objects_alive; }
 long QrnMvl::objects_alive() noexcept { return g_objects_alive.load(); }
 
+const char* version() noexcept { return QRNMVL_VERSION; }
+
 // Anything after the operation's name is handed to its body after the arguments.
 #define QRNMVL_DEFINE_OPERATION(subsystem, operation, ...)                                       \
   Variant QrnMvl::operation(QRNMVL_PARAMETERS_##operation(QRNMVL_PARAMETER_DECLARATION_FIRST,    \

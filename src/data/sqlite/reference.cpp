@@ -90,7 +90,9 @@ void fill(sqlite3* db, bool with_demo) {
 void create_reference_database(const std::string& path, bool with_demo, bool force) {
   std::error_code error;
   if (std::filesystem::exists(path, error)) {
-    if (!force) throw Error(err::database, "The database file '" + path + "' already exists.");
+    if (!force)
+      throw Error(err::database,
+                  "The database file '" + path + "' already exists; --force replaces it.");
     remove_database_files(path);
   }
   sqlite3* db = nullptr;

@@ -1,0 +1,298 @@
+#!/usr/bin/env python3
+"""Runs the shell blocks of README.md and docs/*.md that are marked runnable and
+compares what they print with the output the page shows.
+
+Each page runs top to bottom in a fresh folder of its own, with `build/qrnmvl`
+there standing for the tool under test, as a newcomer would run it from a fresh
+checkout. The marks are HTML comments on the line just before a fence:
+
+    <!-- run -->              run this sh block; it must exit 0
+    <!-- run: exit N -->      run it; it (or a transcript's last command) must exit N
+    <!-- output -->           this block is what the run block before it prints
+    <!-- file: NAME -->       write this block to NAME in the folder
+    <!-- skip: REASON -->     not run here; REASON is printed
+
+A run block whose lines start with "$ " is a transcript: each command's output
+is the lines up to the next "$ ". Outputs are compared after masking what
+differs from run to run: the moments of today, the run's own folder and
+version numbers. A line "..." in a shown output stands for any lines.
+See tests/README.md.
+"""
+
+import argparse
+import dataclasses
+import datetime
+import difflib
+import os
+import pathlib
+import re
+import shutil
+import subprocess
+import sys
+import tempfile
+import time
+
+MARK = re.compile(r"^<!--\s*(run|output|file|skip)\s*(?::\s*(.*?))?\s*-->\s*$")
+ANY_MARK = re.compile(r"^<!--\s*(\w+)\b.*-->\s*$")
+FENCE = re.compile(r"^(`{3,})\s*([\w+-]*)\s*$")
+SHELLS = {"sh", "bash", "shell", "console", ""}
+ELISION = "..."
+NOW = "<now>"
+VERSION = re.compile(r"(?<![\w.])\d+\.\d+\.\d+(?![\w.])")
+# A date with its time, in the forms the tool and its logs print.
+MOMENT = re.compile(
+    r"\b(?:(?P<d>\d{2})/(?P<m>\d{2})/(?P<y>\d{4})|(?P<y2>\d{4})[-/](?P<m2>\d{2})[-/](?P<d2>\d{2}))"
+    r"[T ]\d{2}:\d{2}(?::\d{2}(?:\.\d+)?)?Z?")
+COMMAND_SECONDS = 120
+
+
+class DocError(Exception):
+    """A page whose marks cannot be followed."""
+
+
+@dataclasses.dataclass
+class Block:
+    line: int  # of the opening fence, counted from 1
+    language: str
+    text: str
+    mark: str = ""
+    argument: str = ""
+
+
+@dataclasses.dataclass
+class Run:
+    block: Block
+    exit_code: int
+    output: Block | None = None
+
+
+def read_blocks(path):
+    """The fenced blocks of a page, each with the mark on the line before it."""
+    lines = path.read_text(encoding="utf-8").splitlines()
+    blocks, i = [], 0
+    while i < len(lines):
+        fence = FENCE.match(lines[i])
+        if not fence:
+            i += 1
+            continue
+        start, close = i, fence.group(1)
+        i += 1
+        while i < len(lines) and lines[i].rstrip() != close:
+            i += 1
+        if i == len(lines):
+            raise DocError(f"{path.name}:{start + 1}: the block is never closed")
+        block = Block(start + 1, fence.group(2), "\n".join(lines[start + 1:i]) + "\n")
+        before = lines[start - 1].strip() if start > 0 else ""
+        mark = MARK.match(before)
+        if mark:
+            block.mark, block.argument = mark.group(1), mark.group(2) or ""
+        elif ANY_MARK.match(before):
+            raise DocError(f"{path.name}:{start}: unknown mark {before}")
+        blocks.append(block)
+        i += 1
+    return blocks
+
+
+def plan(path, blocks):
+    """What to do for a page, in order: Run, ("file", name, text) and ("skip", block)."""
+    steps, last_run = [], None
+    for block in blocks:
+        where = f"{path.name}:{block.line}"
+        if block.mark == "run":
+            if block.language not in SHELLS:
+                raise DocError(f"{where}: only a shell block can run, not {block.language}")
+            exit_code = 0
+            if block.argument:
+                wanted = re.fullmatch(r"exit (\d+)", block.argument)
+                if not wanted:
+                    raise DocError(f"{where}: 'run: {block.argument}' is not 'run: exit N'")
+                exit_code = int(wanted.group(1))
+            last_run = Run(block, exit_code)
+            steps.append(last_run)
+        elif block.mark == "output":
+            if last_run is None or last_run.output is not None or is_transcript(last_run.block):
+                raise DocError(f"{where}: an output block follows no run block of its own")
+            last_run.output = block
+        elif block.mark == "file":
+            if not re.fullmatch(r"[\w.-]+", block.argument):
+                raise DocError(f"{where}: 'file: {block.argument}' is not a plain file name")
+            steps.append(("file", block.argument, block.text))
+            last_run = None
+        elif block.mark == "skip":
+            if not block.argument:
+                raise DocError(f"{where}: a skip says why")
+            steps.append(("skip", block))
+            last_run = None
+    return steps
+
+
+def is_transcript(block):
+    first = next((line for line in block.text.splitlines() if line.strip()), "")
+    return first.startswith("$ ")
+
+
+def transcript(block):
+    """[(command, shown output)] of a transcript block."""
+    pairs = []
+    lines = block.text.splitlines()
+    i = 0
+    while i < len(lines):
+        if not lines[i].startswith("$ "):
+            raise DocError(f"line {block.line + 1 + i}: output before any command")
+        command = [lines[i][2:]]
+        while command[-1].endswith("\\") and i + 1 < len(lines):
+            i += 1
+            command.append(lines[i])
+        i += 1
+        shown = []
+        while i < len(lines) and not lines[i].startswith("$ "):
+            shown.append(lines[i])
+            i += 1
+        pairs.append(("\n".join(command), "\n".join(shown) + "\n" if shown else ""))
+    return pairs
+
+
+def mask(text, folder):
+    """What a run prints, with what differs between runs in the form the pages show."""
+    for root in {str(folder), os.path.realpath(folder)}:
+        text = text.replace(os.path.join(root, "tmp"), "/tmp").replace(root + "/", "")
+    text = VERSION.sub("<version>", text)
+    today = datetime.date.today()
+
+    def now_or_moment(match):
+        day, month, year = (match.group("d") or match.group("d2"), match.group("m") or
+                            match.group("m2"), match.group("y") or match.group("y2"))
+        try:
+            when = datetime.date(int(year), int(month), int(day))
+        except ValueError:
+            return match.group(0)
+        return NOW if abs((when - today).days) <= 1 else match.group(0)
+
+    return MOMENT.sub(now_or_moment, text)
+
+
+def expected_pattern(shown):
+    """A pattern for what a page shows: a moment there may be the run's own
+    moment, a line "..." any lines, and a version number any version."""
+    parts = []
+    for line in shown.splitlines():
+        if line.strip() == ELISION:
+            parts.append(r"(?:[^\n]*\n)*?")
+            continue
+        line = VERSION.sub("<version>", line.rstrip())
+        pieces, at = [], 0
+        for moment in MOMENT.finditer(line):
+            pieces.append(re.escape(line[at:moment.start()]))
+            pieces.append(f"(?:{re.escape(moment.group(0))}|{re.escape(NOW)})")
+            at = moment.end()
+        pieces.append(re.escape(line[at:]))
+        parts.append("".join(pieces) + r"\n")
+    return re.compile("".join(parts))
+
+
+def matches(shown, printed):
+    printed = "".join(line.rstrip() + "\n" for line in printed.splitlines())
+    return expected_pattern(shown).fullmatch(printed) is not None
+
+
+def run_shell(command, folder, env):
+    started = time.monotonic()
+    try:
+        done = subprocess.run(["bash", "-e", "-o", "pipefail", "-c", command], cwd=folder, env=env,
+                              stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
+                              stderr=subprocess.STDOUT, timeout=COMMAND_SECONDS)
+        printed, code = done.stdout.decode("utf-8", "replace"), done.returncode
+    except subprocess.TimeoutExpired as e:
+        printed = (e.stdout or b"").decode("utf-8", "replace")
+        code = f"killed after {COMMAND_SECONDS} s"
+    return mask(printed, folder), code, time.monotonic() - started
+
+
+def check(where, command, shown, exit_code, folder, env, failures):
+    printed, code, _ = run_shell(command, folder, env)
+    problems = []
+    if code != exit_code:
+        problems.append(f"exit code {code}, the page expects {exit_code}")
+    if shown is not None and not matches(shown, printed):
+        diff = difflib.unified_diff(shown.splitlines(), printed.splitlines(), "shown", "printed",
+                                    lineterm="")
+        problems.append("output differs:\n" + "\n".join(diff))
+    elif shown is None and code != exit_code:
+        problems.append("it printed:\n" + printed)
+    if problems:
+        failures.append(f"{where}: {command.splitlines()[0]}\n  " + "\n  ".join(problems))
+
+
+def run_page(path, tool, keep, failures):
+    steps = plan(path, read_blocks(path))
+    runs = [s for s in steps if isinstance(s, Run)]
+    for step in steps:
+        if isinstance(step, tuple) and step[0] == "skip":
+            print(f"  {path.name}:{step[1].line} skipped: {step[1].argument}")
+    if not runs:
+        return 0
+    folder = pathlib.Path(tempfile.mkdtemp(prefix="qrnmvl-docs-"))
+    try:
+        (folder / "build").mkdir()
+        (folder / "build" / "qrnmvl").symlink_to(tool)
+        (folder / "tmp").mkdir()
+        env = dict(os.environ, LC_ALL="C.UTF-8", TMPDIR=str(folder / "tmp"))
+        env.pop("QRNMVL_TRACE_DIR", None)
+        for step in steps:
+            if isinstance(step, tuple):
+                if step[0] == "file":
+                    (folder / step[1]).write_text(step[2], encoding="utf-8")
+                continue
+            where = f"{path.name}:{step.block.line}"
+            if is_transcript(step.block):
+                pairs = transcript(step.block)
+                for n, (command, shown) in enumerate(pairs):
+                    wanted = step.exit_code if n == len(pairs) - 1 else 0
+                    check(where, command, shown, wanted, folder, env, failures)
+            else:
+                shown = step.output.text if step.output else None
+                check(where, step.block.text, shown, step.exit_code, folder, env, failures)
+        print(f"  {path.name}: {plural(len(runs), 'block')} ran")
+    finally:
+        if keep:
+            print(f"  {path.name}: kept {folder}")
+        else:
+            shutil.rmtree(folder, ignore_errors=True)
+    return len(runs)
+
+
+def plural(count, noun):
+    return f"{count} {noun}" + ("" if count == 1 else "s")
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
+    parser.add_argument("--tool", required=True, help="the qrnmvl tool under test")
+    parser.add_argument("--root", required=True, help="the project's source folder")
+    parser.add_argument("--only", action="append", default=[],
+                        help="run only this page (a path under --root); repeatable")
+    parser.add_argument("--keep", action="store_true", help="keep each page's folder")
+    args = parser.parse_args()
+
+    root = pathlib.Path(args.root)
+    tool = pathlib.Path(args.tool).resolve()
+    pages = [root / p for p in args.only] or [root / "README.md", *sorted(root.glob("docs/*.md"))]
+    started, ran, failures, unmarked = time.monotonic(), 0, [], []
+    for page in pages:
+        try:
+            ran += run_page(page, tool, args.keep, failures)
+            unmarked += [f"{page.name}:{b.line}" for b in read_blocks(page)
+                         if not b.mark and b.language in SHELLS - {""}]
+        except DocError as e:
+            failures.append(f"{page.relative_to(root)}: {e}")
+    if unmarked:
+        print("Shell blocks with no mark (neither run nor skipped): " + ", ".join(unmarked))
+    print(f"{plural(ran, 'block')} ran in {time.monotonic() - started:.1f} s; "
+          f"{len(failures)} failed")
+    for failure in failures:
+        print("\nFAILED " + failure)
+    return 1 if failures or ran == 0 else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
