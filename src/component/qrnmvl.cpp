@@ -9,6 +9,7 @@
 
 #include "closing/closing.hpp"
 #include "common/operations.hpp"
+#include "data/connection.hpp"
 #include "incidents/incidents.hpp"
 #include "lookups/lookups.hpp"
 
@@ -35,6 +36,7 @@ const char* version() noexcept { return QRNMVL_VERSION; }
 #define QRNMVL_DEFINE_OPERATION(subsystem, operation, ...)                                       \
   Variant QrnMvl::operation(QRNMVL_PARAMETERS_##operation(QRNMVL_PARAMETER_DECLARATION_FIRST,    \
                                                           QRNMVL_PARAMETER_DECLARATION_NEXT)) {  \
+    const data::OperationScope scope;                                                            \
     args::operation arguments{                                                                   \
         QRNMVL_PARAMETERS_##operation(QRNMVL_PARAMETER_NAME_FIRST, QRNMVL_PARAMETER_NAME_NEXT)}; \
     return subsystem::operation(arguments __VA_OPT__(, ) __VA_ARGS__);                           \

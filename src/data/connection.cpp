@@ -1,6 +1,7 @@
 #include "data/connection.hpp"
 
 #include <algorithm>
+#include <cstdint>
 #include <mutex>
 
 #include "common/text.hpp"
@@ -70,7 +71,13 @@ DriverFactory driver_for(const std::string& text) {
 struct CachedConnection {
   std::string text;
   std::shared_ptr<Connection> connection;
+  std::uint64_t used_in = 0;      // the operation that last used it
+  std::uint64_t poisoned_in = 0;  // the operation whose database went away under it
 };
+
+// The thread's current operation (0: none) and the number of the next one.
+thread_local std::uint64_t current_operation = 0;
+thread_local std::uint64_t operations_begun = 0;
 
 // Each thread keeps its own connections, so a routine that reopens a text sees
 // its own earlier writes and threads never share a physical connection. The
@@ -78,6 +85,13 @@ struct CachedConnection {
 // recently used is closed, so a host that meets many connection texts keeps
 // its descriptors bounded.
 thread_local std::vector<CachedConnection> thread_cache;
+
+[[noreturn]] void raise_database_gone(const std::string& text) {
+  throw Error(err::database,
+              "The database of this operation was replaced or removed while the "
+              "operation was using it (" + masked_connection_text(text) +
+                  "); nothing more of the operation is written. Run it again.");
+}
 
 }  // namespace
 
@@ -102,12 +116,23 @@ std::shared_ptr<Connection> cached_connection(const std::string& text) {
   if (found != thread_cache.end()) {
     std::rotate(thread_cache.begin(), found, found + 1);
     CachedConnection& cached = thread_cache.front();
-    if (!cached.connection || !cached.connection->is_open() || !cached.connection->still_valid()) {
+    const bool in_operation = current_operation != 0;
+    if (in_operation && cached.poisoned_in == current_operation) raise_database_gone(text);
+    const bool replaced = cached.connection && !cached.connection->still_valid();
+    if (!cached.connection || !cached.connection->is_open() || replaced) {
       // Forgotten first: when the text no longer opens, the next use tries again.
       if (cached.connection) cached.connection->close();
       cached.connection = nullptr;
+      // Within one operation the database must stay the one it began on: part of
+      // its work in one file and the rest in another is never an answer. (A
+      // connection that was only closed, a lost link, reopens on the same one.)
+      if (replaced && in_operation && cached.used_in == current_operation) {
+        cached.poisoned_in = current_operation;
+        raise_database_gone(text);
+      }
       cached.connection = open_connection(text);
     }
+    cached.used_in = current_operation;
     return cached.connection;
   }
   auto connection = open_connection(text);
@@ -117,8 +142,16 @@ std::shared_ptr<Connection> cached_connection(const std::string& text) {
     if (thread_cache.back().connection) thread_cache.back().connection->close();
     thread_cache.pop_back();
   }
-  thread_cache.insert(thread_cache.begin(), {text, connection});
+  thread_cache.insert(thread_cache.begin(), {text, connection, current_operation, 0});
   return connection;
+}
+
+OperationScope::OperationScope() : outermost_(current_operation == 0) {
+  if (outermost_) current_operation = ++operations_begun;
+}
+
+OperationScope::~OperationScope() {
+  if (outermost_) current_operation = 0;
 }
 
 void close_cached_connections() noexcept {

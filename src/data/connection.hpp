@@ -107,6 +107,24 @@ std::shared_ptr<Connection> open_connection(const std::string& text);
 // open; the least recently used is closed to make room.
 inline constexpr std::size_t kConnectionsPerThread = 16;
 std::shared_ptr<Connection> cached_connection(const std::string& text);
+// One operation of the component on the calling thread, for as long as the
+// object lives (nested scopes belong to the outermost). Within it, a cached
+// connection that it has used and whose database file was replaced or removed
+// is not reopened: that command and every later one on the same text fail with
+// Error -2147217900,
+// so an operation never writes part of its work into one database and the rest
+// into another. The next operation opens the text again.
+class OperationScope {
+ public:
+  OperationScope();
+  ~OperationScope();
+  OperationScope(const OperationScope&) = delete;
+  OperationScope& operator=(const OperationScope&) = delete;
+
+ private:
+  bool outermost_;
+};
+
 // Closes and forgets the calling thread's cached connections.
 void close_cached_connections() noexcept;
 

@@ -10,6 +10,8 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <future>
+#include <thread>
 
 #include "data/connection.hpp"
 #include "data/sqlite/reference.hpp"
@@ -202,6 +204,43 @@ TEST_P(MidwayFaults, LeaveTheStagesBeforeThem) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Closing, MidwayFaults, ::testing::ValuesIn(kMidwayFaults), kNameOfCase);
+
+// A backup moved into place while the host holds connections to the old file:
+// an operation that meets it part-way fails from there on (none of its work goes
+// to the restored file), the old file's write-ahead log never meets the restored
+// one, and the next operation works on it. Another thread's idle connection to
+// the old file is closed before the path is opened again.
+TEST(RestoredBackup, NeverMeetsTheOldLog) {
+  testing::TestDatabase db(true);
+  const std::string backup = db.path() + ".backup";
+  db.exec("VACUUM INTO '" + backup + "'");
+  const auto log = [&](const char* text) {
+    data::open_rowset(std::string("INSERT INTO LOG_MSG (MSG01) VALUES ('") + text + "')",
+                      db.connection());
+  };
+  std::promise<void> restored;
+  std::thread idle([&, done = restored.get_future()]() mutable {
+    log("other thread");
+    done.wait();
+  });
+  {
+    const data::OperationScope operation;
+    log("before");
+    fs::rename(backup, db.path());
+    EXPECT_EQ(error_of([&] { log("after"); }).number(), err::database);
+    EXPECT_EQ(error_of([&] { data::open_rowset("SELECT 1", db.connection()); }).number(),
+              err::database);
+  }
+  {
+    const data::OperationScope operation;
+    log("next");
+  }
+  restored.set_value();
+  idle.join();
+  data::close_cached_connections();
+  EXPECT_EQ(db.query("PRAGMA integrity_check"), (Rows{{"ok"}}));
+  EXPECT_EQ(db.query("SELECT MSG01 FROM LOG_MSG"), (Rows{{"next"}}));
+}
 
 // A trace the host allowed but that cannot be written is left aside: the
 // closing is saved as if there were no trace.

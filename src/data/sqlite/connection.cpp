@@ -113,6 +113,14 @@ SqliteConnection::SqliteConnection(std::string text, sqlite3* db, Trace trace,
 
 SqliteConnection::~SqliteConnection() { close(); }
 
+void SqliteConnection::remember_wal() noexcept {
+  struct stat status {};
+  if (file_.empty() || ::stat((file_ + "-wal").c_str(), &status) != 0) return;
+  wal_device_ = status.st_dev;
+  wal_inode_ = status.st_ino;
+  wal_known_ = true;
+}
+
 bool SqliteConnection::is_open() const noexcept {
   const std::lock_guard lock(mutex_);
   return db_ != nullptr;
@@ -170,9 +178,14 @@ void SqliteConnection::close() noexcept {
   version_.reset();
   if (sqlite3_get_autocommit(db_) == 0) sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
   if (!still_valid()) {
-    // The -wal and -shm files at the path may now belong to the database that
-    // replaced ours: closing must not delete them.
-    int persist = 1;
+    // The file was replaced. A log at the path that is still ours is
+    // checkpointed into our (now nameless) file and removed, so it never meets
+    // the file that took the name (a backup moved into place). A log that is
+    // not ours belongs to that file: closing must not delete it.
+    struct stat status {};
+    const bool ours = wal_known_ && ::stat((file_ + "-wal").c_str(), &status) == 0 &&
+                      status.st_dev == wal_device_ && status.st_ino == wal_inode_;
+    int persist = ours ? 0 : 1;
     sqlite3_file_control(db_, "main", SQLITE_FCNTL_PERSIST_WAL, &persist);
   }
   sqlite3_close_v2(db_);

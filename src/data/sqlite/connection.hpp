@@ -74,6 +74,10 @@ class SqliteConnection final : public Connection {
   bool has_table(const std::string& name) override;
   // The file opened is still the one at its path (same device and inode).
   bool still_valid() const noexcept override;
+  // Notes which write-ahead log at the path is this connection's, once the
+  // database is in WAL mode: when the file is replaced, closing deletes that
+  // log only if it is still ours, never one of the file that replaced it.
+  void remember_wal() noexcept;
 
  protected:
   RowSet run_procedure(const ExecCall& call, int timeout_seconds) override;
@@ -99,6 +103,9 @@ class SqliteConnection final : public Connection {
   std::string file_;
   dev_t device_ = 0;
   ino_t inode_ = 0;
+  dev_t wal_device_ = 0;
+  ino_t wal_inode_ = 0;
+  bool wal_known_ = false;
   Statement lookup_;                                      // the catalog lookup, prepared once
   Statement version_;                                     // PRAGMA data_version, prepared once
   // The procedures looked up, by upper-case name, while the database's data

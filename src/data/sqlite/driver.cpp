@@ -1,5 +1,8 @@
 #include "data/sqlite/driver.hpp"
 
+#include <mutex>
+#include <vector>
+
 #include "common/text.hpp"
 #include "data/connection_text.hpp"
 #include "data/sqlite/connection.hpp"
@@ -54,8 +57,39 @@ Options read_options(const std::string& connection_text) {
   return options;
 }
 
+namespace {
+
+// Every connection of the process, so that those whose file was replaced are
+// closed before the path is opened again: an old connection's write-ahead log
+// must be gone before a new one reads the file now at the path.
+std::mutex& registry_mutex() {
+  static std::mutex mutex;
+  return mutex;
+}
+std::vector<std::weak_ptr<SqliteConnection>>& registry() {
+  static std::vector<std::weak_ptr<SqliteConnection>> connections;
+  return connections;
+}
+
+void close_replaced_connections() {
+  const std::lock_guard lock(registry_mutex());
+  auto& connections = registry();
+  for (auto& weak : connections)
+    if (const auto connection = weak.lock(); connection && !connection->still_valid())
+      connection->close();
+  std::erase_if(connections, [](const auto& weak) { return weak.expired(); });
+}
+
+void remember(const std::shared_ptr<SqliteConnection>& connection) {
+  const std::lock_guard lock(registry_mutex());
+  registry().push_back(connection);
+}
+
+}  // namespace
+
 std::shared_ptr<Connection> open(const std::string& connection_text) {
   const Options options = read_options(connection_text);
+  close_replaced_connections();
 
   // Without CREATE: a mistyped path must fail, not answer from an empty file.
   // A path holding a NUL would name another file.
@@ -80,6 +114,8 @@ std::shared_ptr<Connection> open(const std::string& connection_text) {
   run_sql(raw, "PRAGMA foreign_keys = ON");
   run_sql(raw, options.synchronous_pragma);
   register_dialect_functions(raw);
+  connection->remember_wal();
+  remember(connection);
   return connection;
 }
 
