@@ -12,7 +12,25 @@
 
 namespace qrnmvl::data {
 
+namespace {
+
+thread_local const std::atomic<bool>* cancellation = nullptr;
+
+void stop_when_cancelled() {
+  if (cancellation != nullptr && cancellation->load()) raise(err::query_timeout);
+}
+
+}  // namespace
+
+CancellationScope::CancellationScope(const std::atomic<bool>& cancelled) noexcept
+    : previous_(cancellation) {
+  cancellation = &cancelled;
+}
+
+CancellationScope::~CancellationScope() { cancellation = previous_; }
+
 RowSet Connection::execute(const std::string& command_text, CursorOptions) {
+  stop_when_cancelled();
   trace_.command(command_text);
   if (!is_open()) raise(err::object_closed);
   if (auto call = parse_exec(command_text)) return run_procedure(*call, command_timeout_);
@@ -21,6 +39,7 @@ RowSet Connection::execute(const std::string& command_text, CursorOptions) {
 
 RowSet Connection::call(const std::string& procedure, const std::vector<Parameter>& parameters,
                         std::optional<int> timeout_seconds) {
+  stop_when_cancelled();
   trace_.procedure(procedure, parameters);
   if (!is_open()) raise(err::object_closed);
   // Every driver receives values already of their parameters' types, and a

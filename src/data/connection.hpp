@@ -3,6 +3,7 @@
 // nothing above data/ knows which one it is.
 #pragma once
 
+#include <atomic>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -17,6 +18,8 @@
 #include "data/trace.hpp"
 
 namespace qrnmvl::data {
+
+enum class Isolation { Default, Serializable };
 
 // The database product and the driver of a connection, as they name themselves
 // (what an operator needs to see which server a text reaches).
@@ -55,7 +58,10 @@ class Connection : public VariantObject {
               std::optional<int> timeout_seconds = std::nullopt);
 
   // One write transaction across commands; use it through data::Transaction.
-  virtual void begin() = 0;
+  // Serializable runs it at the strictest isolation the server has, whatever
+  // the connection's default (restored when it ends); the embedded engine's
+  // write transactions are always so.
+  virtual void begin(Isolation isolation = Isolation::Default) = 0;
   virtual void commit() = 0;
   // Does nothing when no transaction is open.
   virtual void rollback() = 0;
@@ -123,6 +129,23 @@ class OperationScope {
 
  private:
   bool outermost_;
+};
+
+// A flag a host raises to stop the calling thread's operation (a request past
+// its deadline): while the scope lives, every command run on the thread checks
+// it first and, once it is raised, fails with Error -2147217871 "Query timeout
+// expired" without reaching the database, as a command past its own time limit
+// does. What the operation committed before stays. Scopes do not nest: the
+// innermost flag is the one checked.
+class CancellationScope {
+ public:
+  explicit CancellationScope(const std::atomic<bool>& cancelled) noexcept;
+  ~CancellationScope();
+  CancellationScope(const CancellationScope&) = delete;
+  CancellationScope& operator=(const CancellationScope&) = delete;
+
+ private:
+  const std::atomic<bool>* previous_;
 };
 
 // Closes and forgets the calling thread's cached connections.

@@ -1,11 +1,15 @@
 // Queueing a background job: the request is checked, the job row written and
 // its parameter text stored, through the procedures or, on "ORACLE", through
 // plain SQL.
+#include <chrono>
+#include <random>
 #include <string>
+#include <thread>
 
 #include "common/helpers.hpp"
 #include "common/values.hpp"
 #include "data/connection.hpp"
+#include "data/transaction.hpp"
 #include "jobs/jobs.hpp"
 #include "routine/message_log.hpp"
 #include "validators/validators.hpp"
@@ -17,6 +21,18 @@ constexpr const char* kJobUnavailable =
     "Acesso a inclusão do JOB não disponível. Favor tentar mais tarde.";
 
 bool is_oracle(const FailureTarget& request) { return equals(request.database_kind, "ORACLE"); }
+
+// How many times a job request that lost to another writer is made.
+constexpr int kJobTries = 5;
+
+// A random pause that grows with the tries, so that two requests that met
+// once do not meet again at once.
+void pause_before_try(int attempt) {
+  thread_local std::minstd_rand random(std::random_device{}());
+  const int most = 20 * attempt;
+  std::this_thread::sleep_for(
+      std::chrono::milliseconds(5 + static_cast<int>(random() % static_cast<unsigned>(most))));
+}
 
 std::string number(const Variant& value) { return to_text(gMonta_Numero_SQL(value)); }
 std::string text(const Variant& value) { return to_text(gMonta_Texto_SQL(value)); }
@@ -99,17 +115,38 @@ bool gInclui_JOB(Variant& database_kind, Variant& connection_text, Variant& user
     if (!mConsiste_Inclui_JOB(request, function_id, send_email, email_title, email_address,
                               email_text, start_date))
       return refuse();
-    line = 72;
-    if (!mInclui_JOB(request, function_id, email_title, send_email, email_text, email_address,
-                     sender_address, attachment_address, start_date, job_id))
-      return refuse();
-    line = 73;
-    Variant parameter_text;
-    if (!mMonta_Parametro(request, job_id, parameters, parameter_count, parameter_text))
-      return refuse();
-    line = 74;
-    if (!mInclui_Parametros_JOB(request, job_id, parameter_text)) return refuse();
-    return true;
+    // The job row and its parameters (on "ORACLE" also the ids and the change
+    // log) commit together: a job runner never finds a job without its
+    // parameters. The transaction runs at the server's strictest isolation,
+    // whatever the connection's default, so that the plain reading and
+    // writing of the id counter never hands out one id twice; when it loses
+    // to another writer (a serialization failure, a deadlock, a busy file) it
+    // is tried again after a short random pause. A refusal and its log row are
+    // the last try's.
+    for (int attempt = 1;; ++attempt) {
+      data::Transaction transaction(data::cached_connection(to_text(connection)),
+                                    data::Isolation::Serializable);
+      line = 72;
+      bool written = mInclui_JOB(request, function_id, email_title, send_email, email_text,
+                                 email_address, sender_address, attachment_address, start_date,
+                                 job_id);
+      line = 73;
+      Variant parameter_text;
+      written = written &&
+                mMonta_Parametro(request, job_id, parameters, parameter_count, parameter_text);
+      line = 74;
+      written = written && mInclui_Parametros_JOB(request, job_id, parameter_text);
+      line = 75;
+      if (written) {
+        transaction.commit();
+        return true;
+      }
+      if (!transaction.conflicted() || attempt == kJobTries) return refuse();
+      transaction.forget_deferred();
+      message = Variant();
+      job_id = Variant();
+      pause_before_try(attempt);
+    }
   };
 
   // The request itself sends no command, so nothing follows " Strsq: ".

@@ -7,6 +7,7 @@
 #include "common/helpers.hpp"
 #include "common/values.hpp"
 #include "data/connection.hpp"
+#include "data/transaction.hpp"
 
 namespace qrnmvl {
 namespace {
@@ -89,7 +90,10 @@ void gGrava_LOG_MSG(const Variant& database_kind, const Variant& connection, con
       statement += to_text(gMonta_Texto_SQL(Variant(part)));
       statement += piece + 1 < kPieces ? " , " : " ) ";
     }
-    data::open_rowset(statement, connection);
+    // Written whatever becomes of a transaction the thread has open: a job
+    // request rolled back keeps the row that says why.
+    data::Transaction::after(
+        [statement, connection] { data::open_rowset(statement, connection); });
   } catch (...) {
     // The log never disturbs its caller.
   }

@@ -12,6 +12,7 @@
 #include <sstream>
 #include <tuple>
 
+#include "common/values.hpp"
 #include "data/connection.hpp"
 #include "data/requirements.hpp"
 #include "support/test_database.hpp"
@@ -82,6 +83,15 @@ TEST_F(Tool, ExitCodes) {
       {"ping --db " + db.path() + " --connection 'DSN=x'", ""},
       {"ping --db " + db.path() + " --kind DB2", ""},
       {"ping --db " + db.path() + ".missing", ""},
+      // The tool's own options are never overridden by the call, and a connection text that
+      // would load code or write files is refused before anything opens.
+      {"call gConsulta_Porto_Ponto --db " + db.path(),
+       R"({"invntConecta_db": "Provider=SQLite;Data Source=/tmp/other.db"})"},
+      {"call gConsulta_Porto_Ponto --connection 'Driver=" + (dir_ / "evil.so").string() + "'",
+       "{}"},
+      {"call gConsulta_Porto_Ponto", R"({"invntConecta_db": "DSN=x;SAVEFILE=/tmp/x.dsn"})"},
+      {"call gConsulta_Porto_Ponto --trace " + (dir_ / "t.jsonl").string(),
+       R"({"invntConecta_db": "Provider=SQLite;Data Source=)" + db.path() + R"(;X=\""})"},
   };
   for (const auto& [args, input] : cases) {
     SCOPED_TRACE(args);
@@ -241,6 +251,31 @@ TEST_F(Tool, DatabaseFailuresAreTheOperationsOwn) {
               "Administrador do Sistema.");
   }
   sqlite3_close(holder);
+}
+
+// A password in the connection text is never shown: not in the answer, the errors, the trace
+// or the message log, whether the call succeeds or fails.
+TEST_F(Tool, NeverShowsThePassword) {
+  const testing::TestDatabase db(true);  // user 25 has ports there
+  const std::string secret = "s3cr3t-pw";
+  const std::string trace = (dir_ / "sent.jsonl").string();
+  // Found, refused (logged), and failed at run time with the context shown to user 1.
+  for (const int user : {25, 999, 1}) {
+    if (user == 1) db.exec("DELETE FROM qrn_procedure WHERE name = 'SP_QRN_CON_PORTO_PONTO3'");
+    const ToolRun r = run("call gConsulta_Porto_Ponto --trace " + trace + " --connection '" +
+                              db.connection_text() + ";PWD=" + secret + "'",
+                          R"({"invntUsuario_internet_id": )" + std::to_string(user) +
+                              R"(, "invntBase_dados": "SQLSERVER"})");
+    ASSERT_EQ(r.exit_code, 0) << r.err;
+    EXPECT_EQ(nlohmann::json::parse(r.out)["result"], user == 25 ? 0 : 10);
+    EXPECT_EQ((r.out + r.err).find(secret), std::string::npos) << r.out << r.err;
+  }
+  std::ifstream sent(trace);
+  std::ostringstream traced;
+  traced << sent.rdbuf();
+  EXPECT_EQ(traced.str().find(secret), std::string::npos);
+  for (const auto& row : db.query("SELECT MSG01 || ifnull(MSG02, '') FROM LOG_MSG"))
+    EXPECT_EQ(to_text(row.at(0)).find(secret), std::string::npos);
 }
 
 // The tool is a host: --trace allows the trace it asks for, and a Trace= in a connection text

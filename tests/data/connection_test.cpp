@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <fstream>
 #include <algorithm>
+#include <atomic>
 #include <set>
 #include <thread>
 
@@ -116,6 +117,21 @@ TEST(ConnectionCache, KeepsAtMostItsLimitOpen) {
   EXPECT_FALSE(opened.front()->is_open());
   // The one used last is kept over older ones.
   EXPECT_EQ(cached_connection(db.connection_text() + ";Busy Timeout=39"), opened.back());
+}
+
+// A host's cancellation (a request past its deadline) stops the thread's next command
+// before it reaches the database; what was committed before stays.
+TEST(Cancellation, StopsTheNextCommand) {
+  testing::TestDatabase db;
+  std::atomic<bool> cancelled{false};
+  const CancellationScope scope(cancelled);
+  open_rowset("INSERT INTO LOG_MSG (MSG01) VALUES ('before')", db.connection());
+  cancelled = true;
+  EXPECT_EQ(error_of([&] {
+              open_rowset("INSERT INTO LOG_MSG (MSG01) VALUES ('after')", db.connection());
+            }).number(),
+            err::query_timeout);
+  EXPECT_EQ(db.query("SELECT MSG01 FROM LOG_MSG"), Rows{{"before"}});
 }
 
 // Journal, foreign keys, synchronous level and busy timeout of a connection opened with extra

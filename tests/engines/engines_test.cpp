@@ -6,14 +6,17 @@
 #include <algorithm>
 #include <ctime>
 #include <map>
-#include <regex>
+#include <mutex>
+#include <cctype>
 #include <sstream>
+#include <thread>
 
 #include "closing_form.hpp"
 #include "common/json_value.hpp"
 #include "common/values.hpp"
 #include "data/connection.hpp"
 #include "demo.hpp"
+#include "jobs/jobs.hpp"
 #include "routine/message_log.hpp"
 #include "support/test_database.hpp"
 
@@ -34,6 +37,8 @@ const Kind kKinds[] = {{"SQLSERVER", ""},
 
 // A moment written while the test ran ("now", in the forms the databases and the
 // demo print it) stands out from the data's own dates, which are all in the past.
+// Scanned by hand: a regular expression over every row is too slow under the
+// sanitizers.
 std::string masked_moments(std::string text) {
   char today[3][16];
   const std::time_t now = std::time(nullptr);
@@ -42,9 +47,23 @@ std::string masked_moments(std::string text) {
   std::strftime(today[0], sizeof today[0], "%Y/%m/%d", &local);
   std::strftime(today[1], sizeof today[1], "%d/%m/%Y", &local);
   std::strftime(today[2], sizeof today[2], "%Y-%m-%d", &local);
-  for (const char* day : today) {
-    const std::regex moment(std::string(day) + R"((\s\d\d:\d\d(:\d\d)?)?)");
-    text = std::regex_replace(text, moment, "<now>");
+  const auto digits = [&](std::size_t at, std::size_t count) {
+    for (std::size_t i = at; i < at + count; ++i)
+      if (i >= text.size() || !std::isdigit(static_cast<unsigned char>(text[i]))) return false;
+    return true;
+  };
+  for (const std::string day : today) {
+    for (std::size_t at = text.find(day); at != std::string::npos; at = text.find(day, at)) {
+      std::size_t end = at + day.size();
+      // " hh:mm", then ":ss"
+      if (end < text.size() && text[end] == ' ' && digits(end + 1, 2) &&
+          end + 3 < text.size() && text[end + 3] == ':' && digits(end + 4, 2)) {
+        end += 6;
+        if (end < text.size() && text[end] == ':' && digits(end + 1, 2)) end += 3;
+      }
+      text.replace(at, end - at, "<now>");
+      at += 5;
+    }
   }
   return text;
 }
@@ -102,11 +121,12 @@ TEST_F(Engines, TheDemoAnswersAndWritesAlike) {
     EXPECT_EQ(left[0], left[1]);
     // Both sides did the work rather than failing alike: every closing of the road
     // answered, and each order type's closing left its events.
-    const std::regex success(R"(gGrava_Fechamento\(record \d+.*-> result 0)");
-    EXPECT_EQ(std::distance(std::sregex_iterator(printed[1].begin(), printed[1].end(), success),
-                            std::sregex_iterator()),
-              5)
-        << printed[1];
+    std::istringstream lines(printed[1]);
+    int closed = 0;
+    for (std::string line; std::getline(lines, line);)
+      closed += line.find("gGrava_Fechamento(record") != std::string::npos &&
+                line.find("-> result 0") != std::string::npos;
+    EXPECT_EQ(closed, 5) << printed[1];
     EXPECT_GT(left[1]["TRACKING"].size(), 0u);
     EXPECT_GT(left[1]["LOG_GERADOR"].size(), 0u);
   }
@@ -152,6 +172,44 @@ TEST_F(Engines, ARunTimeFailureIsAnsweredAndLogged) {
       "Acesso ao Fechamento da OS não disponível. Favor tentar mais tarde. - "
       "QrnMvl.mAltera_Campos_ORDEM_SERVICO_TIPO ";
   for (const std::string& text : logged) EXPECT_EQ(text.rfind(routine, 0), 0u) << text;
+}
+
+// Job requests from many threads at once on the server's default READ COMMITTED: each is
+// written whole under an id of its own, on both kinds. On "ORACLE" the plain reading and
+// writing of the id counter is made safe by the serializable transaction the component runs
+// it in, and the conflicts that brings are tried again.
+TEST_F(Engines, ConcurrentJobRequestsOnTheServer) {
+  constexpr int kThreads = 6, kRequests = 8;
+  for (const Kind& kind : kKinds) {
+    SCOPED_TRACE(kind.name);
+    const TestDatabase db(Engine::MariaDB, true, kind.init_statement);
+    std::vector<std::string> failures;
+    std::mutex failed;
+    std::vector<std::thread> threads;
+    for (int t = 0; t < kThreads; ++t)
+      threads.emplace_back([&] {
+        for (int i = 0; i < kRequests; ++i) {
+          Variant kind_value(kind.name), connection(db.connection_text()), user(25),
+              message, function(2266), title(""), send("N"), job, parameters(Variant::Array{
+                                                                       10, 3, "", 0, 7, 10}),
+              count(6), text(""), address(""), start("16/09/2010 17:05"), sender(""),
+              attachment("");
+          if (!jobs::gInclui_JOB(kind_value, connection, user, message, function, title, send, job,
+                                 parameters, count, text, address, start, sender, attachment)) {
+            const std::lock_guard lock(failed);
+            failures.push_back(to_text(message));
+          }
+        }
+        data::close_cached_connections();
+      });
+    for (auto& thread : threads) thread.join();
+    EXPECT_EQ(failures, std::vector<std::string>{});
+    EXPECT_EQ(db.query("SELECT count(DISTINCT LOG_GERADOR_ID), count(*), "
+                       "CAST(sum(TXT_QUERY LIKE CONCAT('__JOB__', LOG_GERADOR_ID, '__%')) AS SIGNED) "
+                       "FROM LOG_GERADOR"),
+              (std::vector<std::vector<Variant>>{
+                  {kThreads * kRequests, kThreads * kRequests, kThreads * kRequests}}));
+  }
 }
 
 // The message log writes its texts as quoted literals: a backslash is a backslash on

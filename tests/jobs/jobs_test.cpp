@@ -207,7 +207,29 @@ TEST(JobRequest, FailuresAreReportedWithTheirContext) {
       const Rows log = db.logged();
       ASSERT_EQ(log.size(), shown.find("gInclui_JOB") == std::string::npos ? 2u : 1u);
       EXPECT_EQ(log[0][0].as_string().rfind(message + " Z", 0), 0u) << log[0][0].as_string();
+      // Whole or not at all: no job row, no id spent, no change logged.
+      EXPECT_EQ(db.query("SELECT count(*) FROM LOG_GERADOR"), Rows{{0}});
+      EXPECT_EQ(db.query("SELECT count(*) FROM LOG_SISTEMA"), Rows{{0}});
+      EXPECT_EQ(db.query("SELECT * FROM infra_ids"), (Rows{{0, 0}}));
     }
+  }
+}
+
+// A job whose parameters cannot be stored is not left behind for a job runner to pick up,
+// whichever way the rows are written; the refusal is still in the message log.
+TEST(JobRequest, AJobIsWrittenWholeOrNotAtAll) {
+  for (const char* kind : {"SQLSERVER", "ORACLE"}) {
+    SCOPED_TRACE(kind);
+    TestDatabase db(true);
+    db.redefine("SP_QRN_INCLUI_PARAMETRO_JOB", "a, b, c",
+                "SELECT 1 AS retorno, 'Sem espaço.' AS Msg_Ret");
+    if (std::string(kind) == "ORACLE")
+      db.exec("CREATE TRIGGER no_parameters BEFORE UPDATE OF TXT_QUERY ON LOG_GERADOR "
+              "BEGIN SELECT RAISE(ABORT, 'sem espaço'); END");
+    Request request{.kind = kind};
+    EXPECT_FALSE(request.run(db));
+    EXPECT_EQ(db.query("SELECT count(*) FROM LOG_GERADOR"), Rows{{0}});
+    EXPECT_EQ(db.query("SELECT count(*) FROM LOG_MSG WHERE MSG01 LIKE '%gInclui_JOB%'"), Rows{{1}});
   }
 }
 

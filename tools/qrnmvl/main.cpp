@@ -15,6 +15,7 @@
 #include "common/json_value.hpp"
 #include "common/text.hpp"
 #include "data/connection.hpp"
+#include "data/connection_text.hpp"
 #include "data/server_reference.hpp"
 #include "data/sqlite/reference.hpp"
 #include "demo.hpp"
@@ -95,8 +96,10 @@ void enable_trace(const std::string& file, nlohmann::json& call) {
   const std::filesystem::path folder = std::filesystem::absolute(file).parent_path();
   ::setenv("QRNMVL_TRACE_DIR", folder.c_str(), 1);
   const auto connection = call.find("invntConecta_db");
+  // Set on the parsed text, braced: no quoting in the text can swallow it.
   if (connection != call.end() && connection->is_string())
-    *connection = connection->get<std::string>() + ";Trace=" + connection_value(file);
+    *connection = qrnmvl::data::with_connection_key(connection->get<std::string>(), "Trace",
+                                                    std::filesystem::absolute(file).string());
 }
 
 std::string read_all(std::istream& in) {
@@ -179,8 +182,20 @@ int run_call(const std::string& operation, const std::string& db, const std::str
   if (!db.empty() && !std::filesystem::is_regular_file(db))
     throw UsageError("cannot open the database: no such file " + db);
   const std::string connection_text = !db.empty() ? sqlite_text(db) : connection;
-  if (!connection_text.empty() && !call.contains("invntConecta_db"))
-    call["invntConecta_db"] = connection_text;
+  // The tool's options name the database, or the call does: never both, so an
+  // option is never silently overridden.
+  if (!connection_text.empty() && call.contains("invntConecta_db"))
+    throw UsageError(std::string(!db.empty() ? "--db" : "--connection") +
+                     " and the call's invntConecta_db both name the database: give one");
+  if (!connection_text.empty()) call["invntConecta_db"] = connection_text;
+  // A text the component would refuse is the tool's usage error, with the reason.
+  if (const auto given = call.find("invntConecta_db"); given != call.end() && given->is_string()) {
+    try {
+      qrnmvl::data::check_connection_text(given->get<std::string>());
+    } catch (const qrnmvl::Error& e) {
+      throw UsageError(e.description());
+    }
+  }
   if (!trace.empty()) enable_trace(trace, call);
 
   qrnmvl::QrnMvl component;
@@ -190,7 +205,12 @@ int run_call(const std::string& operation, const std::string& db, const std::str
   } catch (const std::invalid_argument& e) {
     throw UsageError(e.what());
   }
-  std::cout << nlohmann::ordered_json::parse(answer).dump(2) << "\n";
+  auto printed = nlohmann::ordered_json::parse(answer);
+  // The answer gives every parameter back; a password in the connection is not shown.
+  auto& given = printed["parameters"]["invntConecta_db"];
+  if (given.is_string())
+    given = qrnmvl::data::masked_connection_text(given.get<std::string>());
+  std::cout << printed.dump(2) << "\n";
   return 0;
 }
 

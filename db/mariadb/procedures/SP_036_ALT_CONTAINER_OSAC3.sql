@@ -8,6 +8,14 @@
 --
 -- Answers retorno 0, or 1 with the reason in msg_ret and nothing written.
 -- The first refusal found, in the order below, is the one answered.
+--
+-- The order's row is locked first, so that writers of one order take turns
+-- as they do on the embedded engine; the checks read without locks.
+--
+-- Called on its own (autocommit on, no transaction open), the procedure is a
+-- transaction of its own. Called inside a transaction of the caller, it joins
+-- it behind a savepoint: a failure undoes its own work alone, and the caller
+-- commits or rolls back the rest.
 CREATE PROCEDURE SP_036_ALT_CONTAINER_OSAC3(IN p_Ordem_Servico_ID INT,
                                             IN p_Agend_Container_ID INT,
                                             IN p_Tab_Tipo_Container_ID INT,
@@ -15,29 +23,42 @@ CREATE PROCEDURE SP_036_ALT_CONTAINER_OSAC3(IN p_Ordem_Servico_ID INT,
   MODIFIES SQL DATA
 BEGIN
   DECLARE v_recusa TEXT CHARACTER SET utf8mb4 COLLATE utf8mb4_nopad_bin;
+  DECLARE v_ordem, v_tipo, v_agendamento, v_usuario BOOLEAN;
+  DECLARE v_own_transaction BOOLEAN DEFAULT @@autocommit = 1 AND @@in_transaction = 0;
   DECLARE EXIT HANDLER FOR SQLEXCEPTION
   BEGIN
-    ROLLBACK;
+    IF v_own_transaction THEN
+      ROLLBACK;
+    ELSEIF @@in_transaction = 1 THEN
+      ROLLBACK TO SAVEPOINT SP_036_ALT_CONTAINER_OSAC3;
+    END IF;
     RESIGNAL;
   END;
 
-  START TRANSACTION;
+  IF v_own_transaction THEN
+    START TRANSACTION;
+  ELSE
+    SAVEPOINT SP_036_ALT_CONTAINER_OSAC3;
+  END IF;
 
-  IF NOT EXISTS (SELECT 1 FROM ORDEM_SERVICO WHERE ORDEM_SERVICO_ID = p_Ordem_Servico_ID) THEN
+  SELECT COUNT(*) > 0 INTO v_ordem
+    FROM ORDEM_SERVICO WHERE ORDEM_SERVICO_ID = p_Ordem_Servico_ID FOR UPDATE;
+  SELECT EXISTS (SELECT 1 FROM TAB_TIPO_CONTAINER WHERE TAB_TIPO_CONTAINER_ID = p_Tab_Tipo_Container_ID),
+         EXISTS (SELECT 1 FROM AGEND_CONTAINER
+                  WHERE AGEND_CONTAINER_ID = p_Agend_Container_ID
+                    AND ORDEM_SERVICO_ID = p_Ordem_Servico_ID),
+         EXISTS (SELECT 1 FROM USUARIO_INTERNET WHERE USUARIO_INTERNET_ID = p_Usuario_internet_id)
+    INTO v_tipo, v_agendamento, v_usuario;
+
+  IF NOT v_ordem THEN
     SET v_recusa = IF(p_Ordem_Servico_ID IS NULL, 'Ordem de serviço não informada.',
                       CONCAT('Ordem de serviço não cadastrada: ', p_Ordem_Servico_ID, '.'));
-  ELSEIF p_Tab_Tipo_Container_ID IS NOT NULL
-     AND NOT EXISTS (SELECT 1 FROM TAB_TIPO_CONTAINER
-                      WHERE TAB_TIPO_CONTAINER_ID = p_Tab_Tipo_Container_ID) THEN
+  ELSEIF p_Tab_Tipo_Container_ID IS NOT NULL AND NOT v_tipo THEN
     SET v_recusa = CONCAT('Tipo de container não cadastrado: ', p_Tab_Tipo_Container_ID, '.');
-  ELSEIF p_Agend_Container_ID IS NOT NULL
-     AND NOT EXISTS (SELECT 1 FROM AGEND_CONTAINER
-                      WHERE AGEND_CONTAINER_ID = p_Agend_Container_ID
-                        AND ORDEM_SERVICO_ID = p_Ordem_Servico_ID) THEN
+  ELSEIF p_Agend_Container_ID IS NOT NULL AND NOT v_agendamento THEN
     SET v_recusa = CONCAT('Agendamento do container ', p_Agend_Container_ID,
                           ' não cadastrado na ordem de serviço ', p_Ordem_Servico_ID, '.');
-  ELSEIF p_Usuario_internet_id IS NOT NULL
-     AND NOT EXISTS (SELECT 1 FROM USUARIO_INTERNET WHERE USUARIO_INTERNET_ID = p_Usuario_internet_id) THEN
+  ELSEIF p_Usuario_internet_id IS NOT NULL AND NOT v_usuario THEN
     SET v_recusa = CONCAT('Usuário não cadastrado: ', p_Usuario_internet_id, '.');
   END IF;
 
@@ -81,7 +102,11 @@ BEGIN
            END;
   END IF;
 
-  COMMIT;
+  IF v_own_transaction THEN
+    COMMIT;
+  ELSE
+    RELEASE SAVEPOINT SP_036_ALT_CONTAINER_OSAC3;
+  END IF;
 
   SELECT CASE WHEN v_recusa IS NULL THEN 0 ELSE 1 END AS retorno,
          v_recusa                                     AS msg_ret;

@@ -5,15 +5,21 @@
 -- The first user owns the job; the second is the one the change log names.
 --
 -- Ids come from infra_ids, which the plain-statement path also counts from.
--- The counter row is updated before it is read, so concurrent callers take
--- turns on it and never share an id. A counter found behind the ids already
--- in the table (rows written by other means) is moved past them. The start
--- date comes as 'yyyy/mm/dd hh:mm' and is stored with seconds, read as
--- DATA_INFORMADA reads it.
+-- The counter row is locked first, so that callers take turns on it and never
+-- share an id. A counter found behind the ids already in the table (rows
+-- written by other means) is moved past them. The start date comes as
+-- 'yyyy/mm/dd hh:mm' and is stored with seconds, read as DATA_INFORMADA reads
+-- it.
 --
 -- Answers retorno 0 and the new LOG_GERADOR_ID, or 1 with the reason in
 -- Msg_Ret and nothing written. The first refusal found, in the order below,
 -- is the one answered.
+--
+-- Called on its own (autocommit on, no transaction open), the procedure is a
+-- transaction of its own. Called inside a transaction of the caller (a job
+-- request: the job and its parameters), it joins it behind a savepoint: a
+-- failure undoes its own work alone, and the caller commits or rolls back the
+-- rest.
 CREATE PROCEDURE SP_QRN_INC_JOB2(IN p_Usuario_internet_id INT,
                                  IN p_Funcao_ID INT,
                                  IN p_Titulo_Email TEXT CHARACTER SET utf8mb4 COLLATE utf8mb4_nopad_bin,
@@ -29,16 +35,29 @@ CREATE PROCEDURE SP_QRN_INC_JOB2(IN p_Usuario_internet_id INT,
 BEGIN
   DECLARE v_recusa TEXT CHARACTER SET utf8mb4 COLLATE utf8mb4_nopad_bin;
   DECLARE v_data VARCHAR(19) CHARACTER SET utf8mb4 COLLATE utf8mb4_bin DEFAULT DATA_INFORMADA(p_Data_Inicio);
+  DECLARE v_contadores, v_funcao BOOLEAN;
   DECLARE v_log_gerador_id INT;
+  DECLARE v_own_transaction BOOLEAN DEFAULT @@autocommit = 1 AND @@in_transaction = 0;
   DECLARE EXIT HANDLER FOR SQLEXCEPTION
   BEGIN
-    ROLLBACK;
+    IF v_own_transaction THEN
+      ROLLBACK;
+    ELSEIF @@in_transaction = 1 THEN
+      ROLLBACK TO SAVEPOINT SP_QRN_INC_JOB2;
+    END IF;
     RESIGNAL;
   END;
 
-  START TRANSACTION;
+  IF v_own_transaction THEN
+    START TRANSACTION;
+  ELSE
+    SAVEPOINT SP_QRN_INC_JOB2;
+  END IF;
 
-  IF NOT EXISTS (SELECT 1 FROM FUNCAO WHERE FUNCAO_ID = p_Funcao_ID) THEN
+  SELECT COUNT(*) > 0 INTO v_contadores FROM infra_ids FOR UPDATE;
+  SELECT EXISTS (SELECT 1 FROM FUNCAO WHERE FUNCAO_ID = p_Funcao_ID) INTO v_funcao;
+
+  IF NOT v_funcao THEN
     SET v_recusa = IF(p_Funcao_ID IS NULL, 'Função de JOB não informada.',
                       CONCAT('Função de JOB não cadastrada: ', p_Funcao_ID, '.'));
   ELSEIF p_Flag_Envia_Email NOT IN ('S', 'N') THEN
@@ -47,7 +66,7 @@ BEGIN
     SET v_recusa = 'Informe o destinatário do e-mail.';
   ELSEIF p_Data_Inicio IS NOT NULL AND v_data IS NULL THEN
     SET v_recusa = CONCAT('Data de início do JOB inválida: ', p_Data_Inicio, '.');
-  ELSEIF NOT EXISTS (SELECT 1 FROM infra_ids) THEN
+  ELSEIF NOT v_contadores THEN
     SET v_recusa = 'Não há registro na tabela infra_ids.';
   END IF;
 
@@ -72,10 +91,14 @@ BEGIN
            GETDATE()
       FROM infra_ids i;
 
-    SET v_log_gerador_id = (SELECT LOG_GERADOR_ID FROM infra_ids LIMIT 1);
+    SELECT MIN(LOG_GERADOR_ID) INTO v_log_gerador_id FROM infra_ids;
   END IF;
 
-  COMMIT;
+  IF v_own_transaction THEN
+    COMMIT;
+  ELSE
+    RELEASE SAVEPOINT SP_QRN_INC_JOB2;
+  END IF;
 
   SELECT CASE WHEN v_recusa IS NULL THEN 0 ELSE 1 END AS retorno,
          v_recusa                                     AS Msg_Ret,

@@ -13,6 +13,14 @@
 -- A new line takes the next id after the highest one, as the embedded engine
 -- gives it; the highest id is read with a lock, and an insert that loses the
 -- id to another closing (duplicate key) takes the next one.
+--
+-- The order's row is locked first, so that writers of one order take turns
+-- as they do on the embedded engine; the checks read without locks.
+--
+-- Called on its own (autocommit on, no transaction open), the procedure is a
+-- transaction of its own. Called inside a transaction of the caller, it joins
+-- it behind a savepoint: a failure undoes its own work alone, and the caller
+-- commits or rolls back the rest.
 CREATE PROCEDURE SP_VLM_GRA_SOL_CONT_OS_FECHA5(IN p_Ordem_Servico_ID INT,
                                                IN p_Agend_Container_ID INT,
                                                IN p_Observ TEXT CHARACTER SET utf8mb4 COLLATE utf8mb4_nopad_bin,
@@ -28,36 +36,50 @@ CREATE PROCEDURE SP_VLM_GRA_SOL_CONT_OS_FECHA5(IN p_Ordem_Servico_ID INT,
   MODIFIES SQL DATA
 BEGIN
   DECLARE v_recusa TEXT CHARACTER SET utf8mb4 COLLATE utf8mb4_nopad_bin;
+  DECLARE v_ordem, v_solicitacao, v_agendamento, v_container, v_usuario BOOLEAN;
   DECLARE v_solicit_id INT DEFAULT p_Solicit_Embarque_Container_ID;
   DECLARE v_duplicado BOOLEAN;
+  DECLARE v_own_transaction BOOLEAN DEFAULT @@autocommit = 1 AND @@in_transaction = 0;
   DECLARE EXIT HANDLER FOR SQLEXCEPTION
   BEGIN
-    ROLLBACK;
+    IF v_own_transaction THEN
+      ROLLBACK;
+    ELSEIF @@in_transaction = 1 THEN
+      ROLLBACK TO SAVEPOINT SP_VLM_GRA_SOL_CONT_OS_FECHA5;
+    END IF;
     RESIGNAL;
   END;
 
-  START TRANSACTION;
+  IF v_own_transaction THEN
+    START TRANSACTION;
+  ELSE
+    SAVEPOINT SP_VLM_GRA_SOL_CONT_OS_FECHA5;
+  END IF;
 
-  IF NOT EXISTS (SELECT 1 FROM ORDEM_SERVICO WHERE ORDEM_SERVICO_ID = p_Ordem_Servico_ID) THEN
+  SELECT COUNT(*) > 0 INTO v_ordem
+    FROM ORDEM_SERVICO WHERE ORDEM_SERVICO_ID = p_Ordem_Servico_ID FOR UPDATE;
+  SELECT EXISTS (SELECT 1 FROM SOLICIT_EMBARQUE_CONTAINER
+                  WHERE SOLICIT_EMBARQUE_CONTAINER_ID = p_Solicit_Embarque_Container_ID
+                    AND ORDEM_SERVICO_ID = p_Ordem_Servico_ID),
+         EXISTS (SELECT 1 FROM AGEND_CONTAINER
+                  WHERE AGEND_CONTAINER_ID = p_Agend_Container_ID
+                    AND ORDEM_SERVICO_ID = p_Ordem_Servico_ID),
+         EXISTS (SELECT 1 FROM CONTAINER WHERE CONTAINER_ID = p_container_id),
+         EXISTS (SELECT 1 FROM USUARIO_INTERNET WHERE USUARIO_INTERNET_ID = p_Usuario_internet_id)
+    INTO v_solicitacao, v_agendamento, v_container, v_usuario;
+
+  IF NOT v_ordem THEN
     SET v_recusa = IF(p_Ordem_Servico_ID IS NULL, 'Ordem de serviço não informada.',
                       CONCAT('Ordem de serviço não cadastrada: ', p_Ordem_Servico_ID, '.'));
-  ELSEIF p_Solicit_Embarque_Container_ID IS NOT NULL
-     AND NOT EXISTS (SELECT 1 FROM SOLICIT_EMBARQUE_CONTAINER
-                      WHERE SOLICIT_EMBARQUE_CONTAINER_ID = p_Solicit_Embarque_Container_ID
-                        AND ORDEM_SERVICO_ID = p_Ordem_Servico_ID) THEN
+  ELSEIF p_Solicit_Embarque_Container_ID IS NOT NULL AND NOT v_solicitacao THEN
     SET v_recusa = CONCAT('Solicitação de embarque do container ', p_Solicit_Embarque_Container_ID,
                           ' não cadastrada na ordem de serviço ', p_Ordem_Servico_ID, '.');
-  ELSEIF p_Agend_Container_ID IS NOT NULL
-     AND NOT EXISTS (SELECT 1 FROM AGEND_CONTAINER
-                      WHERE AGEND_CONTAINER_ID = p_Agend_Container_ID
-                        AND ORDEM_SERVICO_ID = p_Ordem_Servico_ID) THEN
+  ELSEIF p_Agend_Container_ID IS NOT NULL AND NOT v_agendamento THEN
     SET v_recusa = CONCAT('Agendamento do container ', p_Agend_Container_ID,
                           ' não cadastrado na ordem de serviço ', p_Ordem_Servico_ID, '.');
-  ELSEIF p_container_id IS NOT NULL
-     AND NOT EXISTS (SELECT 1 FROM CONTAINER WHERE CONTAINER_ID = p_container_id) THEN
+  ELSEIF p_container_id IS NOT NULL AND NOT v_container THEN
     SET v_recusa = CONCAT('Container não cadastrado: ', p_container_id, '.');
-  ELSEIF p_Usuario_internet_id IS NOT NULL
-     AND NOT EXISTS (SELECT 1 FROM USUARIO_INTERNET WHERE USUARIO_INTERNET_ID = p_Usuario_internet_id) THEN
+  ELSEIF p_Usuario_internet_id IS NOT NULL AND NOT v_usuario THEN
     SET v_recusa = CONCAT('Usuário não cadastrado: ', p_Usuario_internet_id, '.');
   END IF;
 
@@ -113,7 +135,11 @@ BEGIN
                                            WHERE s.SOLICIT_EMBARQUE_CONTAINER_ID = p_Solicit_Embarque_Container_ID));
   END IF;
 
-  COMMIT;
+  IF v_own_transaction THEN
+    COMMIT;
+  ELSE
+    RELEASE SAVEPOINT SP_VLM_GRA_SOL_CONT_OS_FECHA5;
+  END IF;
 
   SELECT CASE WHEN v_recusa IS NULL THEN 0 ELSE 1 END    AS retorno,
          v_recusa                                        AS Msg_Ret,

@@ -15,6 +15,11 @@
 -- they see what other closings committed meanwhile; the insert that loses a
 -- race for the number or for the id (duplicate key) is tried again from the
 -- lookup, which then finds the other closing's row.
+--
+-- Called on its own (autocommit on, no transaction open), the procedure is a
+-- transaction of its own. Called inside a transaction of the caller, it joins
+-- it behind a savepoint: a failure undoes its own work alone, and the caller
+-- commits or rolls back the rest.
 CREATE PROCEDURE SP_VLM_INC_CONTAINER_OS_FECHA2(IN p_Num_Container TEXT CHARACTER SET utf8mb4 COLLATE utf8mb4_nopad_bin,
                                                 IN p_Tab_Tipo_Container_ID INT,
                                                 IN p_Usuario_internet_id INT)
@@ -24,22 +29,33 @@ BEGIN
   DECLARE v_numero TEXT CHARACTER SET utf8mb4 COLLATE utf8mb4_bin DEFAULT UPPER_ASCII(TRIM(p_Num_Container));
   DECLARE v_container_id INT;
   DECLARE v_duplicado BOOLEAN;
+  DECLARE v_tipo, v_usuario BOOLEAN;
+  DECLARE v_own_transaction BOOLEAN DEFAULT @@autocommit = 1 AND @@in_transaction = 0;
   DECLARE EXIT HANDLER FOR SQLEXCEPTION
   BEGIN
-    ROLLBACK;
+    IF v_own_transaction THEN
+      ROLLBACK;
+    ELSEIF @@in_transaction = 1 THEN
+      ROLLBACK TO SAVEPOINT SP_VLM_INC_CONTAINER_OS_FECHA2;
+    END IF;
     RESIGNAL;
   END;
 
-  START TRANSACTION;
+  IF v_own_transaction THEN
+    START TRANSACTION;
+  ELSE
+    SAVEPOINT SP_VLM_INC_CONTAINER_OS_FECHA2;
+  END IF;
+
+  SELECT EXISTS (SELECT 1 FROM TAB_TIPO_CONTAINER WHERE TAB_TIPO_CONTAINER_ID = p_Tab_Tipo_Container_ID),
+         EXISTS (SELECT 1 FROM USUARIO_INTERNET WHERE USUARIO_INTERNET_ID = p_Usuario_internet_id)
+    INTO v_tipo, v_usuario;
 
   IF COALESCE(TRIM(p_Num_Container), '') = '' THEN
     SET v_recusa = 'Informe o número do container.';
-  ELSEIF p_Tab_Tipo_Container_ID IS NOT NULL
-     AND NOT EXISTS (SELECT 1 FROM TAB_TIPO_CONTAINER
-                      WHERE TAB_TIPO_CONTAINER_ID = p_Tab_Tipo_Container_ID) THEN
+  ELSEIF p_Tab_Tipo_Container_ID IS NOT NULL AND NOT v_tipo THEN
     SET v_recusa = CONCAT('Tipo de container não cadastrado: ', p_Tab_Tipo_Container_ID, '.');
-  ELSEIF p_Usuario_internet_id IS NOT NULL
-     AND NOT EXISTS (SELECT 1 FROM USUARIO_INTERNET WHERE USUARIO_INTERNET_ID = p_Usuario_internet_id) THEN
+  ELSEIF p_Usuario_internet_id IS NOT NULL AND NOT v_usuario THEN
     SET v_recusa = CONCAT('Usuário não cadastrado: ', p_Usuario_internet_id, '.');
   END IF;
 
@@ -73,7 +89,11 @@ BEGIN
     END LOOP;
   END IF;
 
-  COMMIT;
+  IF v_own_transaction THEN
+    COMMIT;
+  ELSE
+    RELEASE SAVEPOINT SP_VLM_INC_CONTAINER_OS_FECHA2;
+  END IF;
 
   SELECT CASE WHEN v_recusa IS NULL THEN 0 ELSE 1 END AS retorno,
          v_recusa                                     AS Msg_Ret,

@@ -2,8 +2,10 @@
 
 #include <algorithm>
 #include <limits>
+#include <utility>
 
 #include "common/text.hpp"
+#include "data/transaction.hpp"
 
 namespace qrnmvl::data::odbc {
 namespace {
@@ -77,6 +79,7 @@ auto OdbcConnection::on_link(Action action) -> decltype(action()) {
   try {
     return action();
   } catch (const DriverError& error) {
+    if (error.conflicted()) note_conflict();
     if (error.connection_lost() || connection_dead()) disconnect();
     throw;
   }
@@ -152,13 +155,42 @@ void OdbcConnection::set_autocommit(bool on) {
         SQL_HANDLE_DBC, connection_.get());
 }
 
-void OdbcConnection::begin() {
+void OdbcConnection::begin(Isolation isolation) {
   const std::lock_guard lock(mutex_);
   require_open();
   if (in_transaction_)
     throw Error(err::database, "A transaction is already open on this connection.");
-  on_link([&] { set_autocommit(false); });
+  on_link([&] {
+    if (isolation == Isolation::Serializable) {
+      // Set while no transaction is open, as drivers require; the command
+      // texts stay as they are, the server's isolation makes them safe.
+      SQLUINTEGER current = 0;
+      check(SQLGetConnectAttr(connection_.get(), SQL_ATTR_TXN_ISOLATION, &current, 0, nullptr),
+            SQL_HANDLE_DBC, connection_.get());
+      if (current != SQL_TXN_SERIALIZABLE) {
+        check(SQLSetConnectAttr(connection_.get(), SQL_ATTR_TXN_ISOLATION,
+                                reinterpret_cast<SQLPOINTER>(
+                                    static_cast<SQLULEN>(SQL_TXN_SERIALIZABLE)),
+                                SQL_IS_UINTEGER),
+              SQL_HANDLE_DBC, connection_.get());
+        restore_isolation_ = current;
+      }
+    }
+    set_autocommit(false);
+  });
   in_transaction_ = true;
+}
+
+void OdbcConnection::end_transaction() {
+  in_transaction_ = false;
+  set_autocommit(true);
+  if (restore_isolation_ != 0) {
+    const SQLUINTEGER isolation = std::exchange(restore_isolation_, 0);
+    check(SQLSetConnectAttr(connection_.get(), SQL_ATTR_TXN_ISOLATION,
+                            reinterpret_cast<SQLPOINTER>(static_cast<SQLULEN>(isolation)),
+                            SQL_IS_UINTEGER),
+          SQL_HANDLE_DBC, connection_.get());
+  }
 }
 
 void OdbcConnection::commit() {
@@ -168,8 +200,7 @@ void OdbcConnection::commit() {
   on_link([&] {
     check(SQLEndTran(SQL_HANDLE_DBC, connection_.get(), SQL_COMMIT), SQL_HANDLE_DBC,
           connection_.get());
-    in_transaction_ = false;
-    set_autocommit(true);
+    end_transaction();
   });
 }
 
@@ -180,8 +211,7 @@ void OdbcConnection::rollback() {
   on_link([&] {
     check(SQLEndTran(SQL_HANDLE_DBC, connection_.get(), SQL_ROLLBACK), SQL_HANDLE_DBC,
           connection_.get());
-    in_transaction_ = false;
-    set_autocommit(true);
+    end_transaction();
   });
 }
 

@@ -24,7 +24,7 @@ class OdbcConnection final : public Connection {
 
   const std::string& text() const noexcept override { return text_; }
   bool is_open() const noexcept override;
-  void begin() override;
+  void begin(Isolation isolation) override;
   void commit() override;
   void rollback() override;
   void close() noexcept override;
@@ -55,6 +55,9 @@ class OdbcConnection final : public Connection {
   bool connection_dead() const noexcept;
   void disconnect() noexcept;
   void set_autocommit(bool on);
+  // Ends the transaction's own settings: autocommit back on, the isolation
+  // it replaced put back.
+  void end_transaction();
   std::string info_text(SQLUSMALLINT info) const;
   // The database the connection works in; empty when the driver cannot say.
   std::string current_catalog() const;
@@ -69,6 +72,8 @@ class OdbcConnection final : public Connection {
   EnvironmentHandle environment_;
   ConnectionHandle connection_;
   bool in_transaction_ = false;
+  // The isolation to put back when a serializable transaction ends (0: none).
+  SQLUINTEGER restore_isolation_ = 0;
 };
 
 }  // namespace qrnmvl::data::odbc

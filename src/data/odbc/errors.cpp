@@ -34,6 +34,14 @@ DriverError::DriverError(std::vector<Diagnostic> records, std::string_view fallb
             timed_out(records) ? "Query timeout expired" : describe(records, fallback)),
       records_(std::move(records)) {}
 
+bool DriverError::conflicted() const noexcept {
+  return std::any_of(records_.begin(), records_.end(), [](const Diagnostic& record) {
+    return record.state == "40001" || record.state == "40P01" || record.native == 1205 ||
+           record.native == 1213 || record.native == 8177 ||
+           record.message.find("ORA-08177") != std::string::npos;
+  });
+}
+
 bool DriverError::connection_lost() const noexcept {
   return std::any_of(records_.begin(), records_.end(), [](const Diagnostic& record) {
     return record.state == "08S01" || record.state == "08003" || record.state == "08007";

@@ -35,6 +35,10 @@ class DriverError : public Error {
   // SQLSTATE 08S01 (link failure), 08003 (connection not open) or 08007
   // (connection failed during the transaction).
   bool connection_lost() const noexcept;
+  // A conflict with another transaction that a new try may not meet: a
+  // serialization failure or a deadlock (SQLSTATE 40001, 40P01; native 1205,
+  // 1213 of MariaDB and MySQL; ORA-08177 of Oracle).
+  bool conflicted() const noexcept;
 
  private:
   std::vector<Diagnostic> records_;

@@ -1,11 +1,16 @@
 #include "data/sqlite/connection.hpp"
 
 #include <sys/stat.h>
+#include <unistd.h>
 
+#include <chrono>
+#include <map>
 #include <optional>
+#include <utility>
 
 #include "common/text.hpp"
 #include "data/sqlite/driver.hpp"
+#include "data/transaction.hpp"
 
 namespace qrnmvl::data::sqlite {
 namespace {
@@ -40,8 +45,9 @@ void refuse_transaction_control(sqlite3_stmt* statement) {
 // inside a transaction the caller opened with begin(), a savepoint.
 class CommandTransaction {
  public:
-  CommandTransaction(sqlite3* db, bool writes)
+  CommandTransaction(sqlite3* db, bool writes, WriteTurn& turn)
       : db_(db), savepoint_(sqlite3_get_autocommit(db) == 0) {
+    if (!savepoint_ && writes) turn_ = turn.take();
     run_sql(db_, savepoint_ ? "SAVEPOINT qrn_command" : writes ? "BEGIN IMMEDIATE" : "BEGIN");
   }
   CommandTransaction(const CommandTransaction&) = delete;
@@ -63,6 +69,7 @@ class CommandTransaction {
  private:
   sqlite3* db_;
   bool savepoint_;
+  std::unique_lock<std::timed_mutex> turn_;  // released after the transaction ends
   bool done_ = false;
 };
 
@@ -108,10 +115,36 @@ SqliteConnection::SqliteConnection(std::string text, sqlite3* db, Trace trace,
     file_ = file;
     device_ = status.st_dev;
     inode_ = status.st_ino;
+    write_turn_.writers = WriteTurn::for_file(device_, inode_);
   }
 }
 
 SqliteConnection::~SqliteConnection() { close(); }
+
+namespace {
+
+std::mutex orphans_mutex;
+std::vector<OrphanedLog> orphans;
+
+}  // namespace
+
+void note_orphaned_log(OrphanedLog log) {
+  const std::lock_guard lock(orphans_mutex);
+  orphans.push_back(std::move(log));
+}
+
+void remove_orphaned_logs() noexcept {
+  const std::lock_guard lock(orphans_mutex);
+  for (const OrphanedLog& log : std::exchange(orphans, {})) {
+    struct stat status {};
+    if (::stat(log.path.c_str(), &status) != 0 || status.st_dev != log.device ||
+        status.st_ino != log.inode)
+      continue;
+    const std::string shm = log.path.substr(0, log.path.size() - 4) + "-shm";
+    ::unlink(log.path.c_str());
+    ::unlink(shm.c_str());
+  }
+}
 
 void SqliteConnection::remember_wal() noexcept {
   struct stat status {};
@@ -151,22 +184,55 @@ RowSet SqliteConnection::run_prepared(const std::string& procedure,
   return call_procedure(procedure, arguments);
 }
 
-void SqliteConnection::begin() {
+void SqliteConnection::begin(Isolation) {
   const std::lock_guard lock(mutex_);
   require_open();
+  auto turn = write_turn_.take();
   run_sql(db_, "BEGIN IMMEDIATE");
+  transaction_turn_ = std::move(turn);
 }
 
 void SqliteConnection::commit() {
   const std::lock_guard lock(mutex_);
   require_open();
   run_sql(db_, "COMMIT");
+  transaction_turn_ = {};
 }
 
 void SqliteConnection::rollback() {
   const std::lock_guard lock(mutex_);
   require_open();
   if (sqlite3_get_autocommit(db_) == 0) run_sql(db_, "ROLLBACK");
+  transaction_turn_ = {};
+}
+
+void SqliteConnection::set_busy_timeout(int milliseconds) noexcept {
+  sqlite3_busy_timeout(db_, milliseconds);
+  write_turn_.wait = std::chrono::milliseconds(milliseconds);
+}
+
+std::unique_lock<std::timed_mutex> WriteTurn::take() const {
+  if (!writers) return {};
+  std::unique_lock lock(*writers, std::defer_lock);
+  // As SQLite answers a writer that waited its busy timeout out.
+  if (!lock.try_lock_for(wait)) {
+    note_conflict();
+    throw Error(err::database, "database is locked");
+  }
+  return lock;
+}
+
+std::shared_ptr<std::timed_mutex> WriteTurn::for_file(dev_t device, ino_t inode) {
+  static std::mutex mutex;
+  static std::map<std::pair<dev_t, ino_t>, std::weak_ptr<std::timed_mutex>> turns;
+  const std::lock_guard lock(mutex);
+  auto& weak = turns[{device, inode}];
+  auto turn = weak.lock();
+  if (!turn) {
+    turn = std::make_shared<std::timed_mutex>();
+    weak = turn;
+  }
+  return turn;
 }
 
 void SqliteConnection::close() noexcept {
@@ -177,15 +243,19 @@ void SqliteConnection::close() noexcept {
   lookup_.reset();
   version_.reset();
   if (sqlite3_get_autocommit(db_) == 0) sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+  transaction_turn_ = {};
   if (!still_valid()) {
-    // The file was replaced. A log at the path that is still ours is
-    // checkpointed into our (now nameless) file and removed, so it never meets
-    // the file that took the name (a backup moved into place). A log that is
-    // not ours belongs to that file: closing must not delete it.
+    // The file was replaced. SQLite leaves the write-ahead log of a file that
+    // moved where it is, unapplied; if the log at the path is still ours it is
+    // an orphan that must never meet the file that took the name (a backup
+    // moved into place): it is removed before the path is opened again. A log
+    // that is not ours belongs to that file and is left alone.
     struct stat status {};
-    const bool ours = wal_known_ && ::stat((file_ + "-wal").c_str(), &status) == 0 &&
-                      status.st_dev == wal_device_ && status.st_ino == wal_inode_;
-    int persist = ours ? 0 : 1;
+    const std::string wal = file_ + "-wal";
+    if (wal_known_ && ::stat(wal.c_str(), &status) == 0 && status.st_dev == wal_device_ &&
+        status.st_ino == wal_inode_)
+      note_orphaned_log({wal, wal_device_, wal_inode_});
+    int persist = 1;
     sqlite3_file_control(db_, "main", SQLITE_FCNTL_PERSIST_WAL, &persist);
   }
   sqlite3_close_v2(db_);
@@ -293,7 +363,8 @@ RowSet SqliteConnection::call_procedure(const std::string& name,
     // One statement that only reads is consistent on its own; anything
     // more runs in one transaction.
     std::optional<CommandTransaction> transaction;
-    if (body->writes || body->statements.size() > 1) transaction.emplace(db_, body->writes);
+    if (body->writes || body->statements.size() > 1)
+      transaction.emplace(db_, body->writes, write_turn_);
     Answer answer;
     for (const auto& statement : body->statements) {
       const StatementUse use(statement.get());
@@ -306,7 +377,7 @@ RowSet SqliteConnection::call_procedure(const std::string& name,
 
   // A statement that cannot be prepared yet may need a table an earlier one
   // creates: such a body is prepared as it runs, and counted as writing.
-  CommandTransaction transaction(db_, true);
+  CommandTransaction transaction(db_, true, write_turn_);
   Answer answer;
   std::string_view rest = procedure.body;
   while (!ascii::trim_blanks(rest).empty()) {
@@ -345,7 +416,7 @@ RowSet SqliteConnection::run_statement(const std::string& command_text, int time
 
   Answer answer;
   if (sqlite3_stmt_readonly(statement.get()) == 0 && sqlite3_get_autocommit(db_) != 0) {
-    CommandTransaction transaction(db_, true);
+    CommandTransaction transaction(db_, true, write_turn_);
     read_answer(db_, statement.get(), answer);
     transaction.commit();
   } else {

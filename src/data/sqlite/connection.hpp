@@ -54,6 +54,32 @@ class Deadline {
   std::chrono::steady_clock::time_point at_;
 };
 
+// Writers of one file in this process take turns here, first come first
+// served, before they ask SQLite for its write lock: SQLite's own busy wait
+// polls with growing sleeps and lets a late writer overtake one that has
+// waited long, so that under many writers some waited their whole busy timeout
+// out. Writers in other processes still meet SQLite's busy timeout.
+struct WriteTurn {
+  std::shared_ptr<std::timed_mutex> writers;  // shared by the file's connections
+  std::chrono::milliseconds wait{5000};       // the connection's busy timeout
+  // Error -2147217900 "database is locked" after waiting `wait`; an empty lock
+  // for a database without a file.
+  std::unique_lock<std::timed_mutex> take() const;
+  static std::shared_ptr<std::timed_mutex> for_file(dev_t device, ino_t inode);
+};
+
+// The write-ahead log of a replaced file, left at the path by its last
+// connection (SQLite neither applies nor deletes the log of a file that moved).
+struct OrphanedLog {
+  std::string path;
+  dev_t device;
+  ino_t inode;
+};
+void note_orphaned_log(OrphanedLog log);
+// Removes each orphaned log (and its -shm) that is still the file at its path,
+// once no connection of the process is left on the replaced file.
+void remove_orphaned_logs() noexcept;
+
 class SqliteConnection final : public Connection {
  public:
   // Takes ownership of an open handle; commands run by execute stop after
@@ -65,7 +91,7 @@ class SqliteConnection final : public Connection {
 
   const std::string& text() const noexcept override { return text_; }
   bool is_open() const noexcept override;
-  void begin() override;
+  void begin(Isolation isolation) override;
   void commit() override;
   void rollback() override;
   void close() noexcept override;
@@ -78,6 +104,8 @@ class SqliteConnection final : public Connection {
   // database is in WAL mode: when the file is replaced, closing deletes that
   // log only if it is still ours, never one of the file that replaced it.
   void remember_wal() noexcept;
+  // SQLite's busy timeout, and the longest a writer waits for its turn.
+  void set_busy_timeout(int milliseconds) noexcept;
 
  protected:
   RowSet run_procedure(const ExecCall& call, int timeout_seconds) override;
@@ -106,6 +134,8 @@ class SqliteConnection final : public Connection {
   dev_t wal_device_ = 0;
   ino_t wal_inode_ = 0;
   bool wal_known_ = false;
+  WriteTurn write_turn_;
+  std::unique_lock<std::timed_mutex> transaction_turn_;  // held from begin() to its end
   Statement lookup_;                                      // the catalog lookup, prepared once
   Statement version_;                                     // PRAGMA data_version, prepared once
   // The procedures looked up, by upper-case name, while the database's data

@@ -78,6 +78,7 @@ void close_replaced_connections() {
     if (const auto connection = weak.lock(); connection && !connection->still_valid())
       connection->close();
   std::erase_if(connections, [](const auto& weak) { return weak.expired(); });
+  remove_orphaned_logs();
 }
 
 void remember(const std::shared_ptr<SqliteConnection>& connection) {
@@ -104,7 +105,7 @@ std::shared_ptr<Connection> open(const std::string& connection_text) {
   }
   auto connection = std::make_shared<SqliteConnection>(
       connection_text, raw, Trace::requested(options.trace), options.command_timeout_seconds);
-  sqlite3_busy_timeout(raw, options.busy_timeout_ms);
+  connection->set_busy_timeout(options.busy_timeout_ms);
   // Nothing is changed in a file that is not this system's database, its
   // journal mode included: the catalog of procedures is what makes it one.
   if (!holds_catalog(raw))
