@@ -1,6 +1,7 @@
 // Queueing a background job: the request is checked, the job row written and
 // its parameter text stored, through the procedures or, on "ORACLE", through
 // plain SQL.
+#include <algorithm>
 #include <chrono>
 #include <random>
 #include <string>
@@ -23,15 +24,14 @@ constexpr const char* kJobUnavailable =
 bool is_oracle(const FailureTarget& request) { return equals(request.database_kind, "ORACLE"); }
 
 // How many times a job request that lost to another writer is made.
-constexpr int kJobTries = 5;
+constexpr int kJobTries = 10;
 
-// A random pause that grows with the tries, so that two requests that met
-// once do not meet again at once.
+// A random pause whose range doubles with each try (up to half a second), so
+// that requests that met once spread out instead of meeting again at once.
 void pause_before_try(int attempt) {
   thread_local std::minstd_rand random(std::random_device{}());
-  const int most = 20 * attempt;
-  std::this_thread::sleep_for(
-      std::chrono::milliseconds(5 + static_cast<int>(random() % static_cast<unsigned>(most))));
+  const unsigned range = std::min(500u, 10u << std::min(attempt - 1, 6));
+  std::this_thread::sleep_for(std::chrono::milliseconds(2 + random() % range));
 }
 
 std::string number(const Variant& value) { return to_text(gMonta_Numero_SQL(value)); }
