@@ -111,7 +111,7 @@ void install_reference_database(Connection& connection, bool with_demo, bool for
         throw Error(err::database, "The database already holds the table " + table +
                                        " of the reference database; --force replaces it.");
   } else {
-    say("Dropping the reference objects");
+    say("Dropping the reference tables and functions");
     run(connection, "SET FOREIGN_KEY_CHECKS = 0", "force");
     for (auto table = tables.rbegin(); table != tables.rend(); ++table)
       run(connection, "DROP TABLE IF EXISTS " + *table, "force");
@@ -120,12 +120,12 @@ void install_reference_database(Connection& connection, bool with_demo, bool for
     run(connection, "SET FOREIGN_KEY_CHECKS = 1", "force");
   }
 
-  say("Tables: " + std::to_string(tables.size()));
+  say("Creating " + std::to_string(tables.size()) + " tables");
   for (const std::string& statement : script_statements(schema))
     run(connection, statement, "schema.sql");
 
   const auto& procedures = mariadb::embedded_procedures();
-  say("Stored procedures: " + std::to_string(procedures.size()));
+  say("Creating " + std::to_string(procedures.size()) + " stored procedures");
   for (const EmbeddedFile& file : procedures) {
     const std::string where = "procedures/" + std::string(file.name) + ".sql";
     run(connection, "DROP PROCEDURE IF EXISTS " + std::string(file.name), where);
@@ -133,7 +133,7 @@ void install_reference_database(Connection& connection, bool with_demo, bool for
   }
 
   if (with_demo) {
-    say("Demo data");
+    say("Loading the demo data");
     for (const std::string& statement : script_statements(mariadb::embedded_demo().text))
       run(connection, statement, "demo.sql");
   }
