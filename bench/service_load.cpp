@@ -1,6 +1,8 @@
-// service_load: requests per second and latency of `qrnmvl serve` on
-// loopback, for a port lookup and for a closing, from several client threads.
-// Starts the service on a fresh demo database, or targets one already running.
+// service_load: requests per second, latency and lost answers of `qrnmvl
+// serve` on loopback, for a port lookup and for a closing, from 16, 64 and 256
+// keep-alive clients (by default). Starts the service on a fresh demo
+// database, or targets one already running. Answers are read as JSON: a right
+// one is 200 with result 0, whatever its layout.
 #include <fcntl.h>
 #include <httplib.h>
 #include <signal.h>
@@ -18,6 +20,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iostream>
+#include <latch>
 #include <nlohmann/json.hpp>
 #include <sstream>
 #include <stdexcept>
@@ -39,10 +42,11 @@ struct Options {
   std::string tool;        // start this qrnmvl, or
   int port = 0;            // target the service on 127.0.0.1:port
   std::string token_file;  // with this token
-  unsigned clients = 4;
-  unsigned threads = 2;    // the started service's workers
-  unsigned requests = 2000;
-  double seconds = 10;
+  std::vector<unsigned> clients{16, 64, 256};
+  unsigned threads = 2;           // the started service's workers
+  unsigned long lookups = 20000;  // port lookups for each number of clients
+  unsigned long closings = 500;   // closings for each number of clients
+  double seconds = 20;            // at most, for each part
   int record = 1004;
 };
 
@@ -68,8 +72,10 @@ class StartedService {
     ::chmod((dir_ + "/token").c_str(), 0600);
     int out[2];
     if (::pipe(out) != 0) throw std::runtime_error("cannot create a pipe");
+    // Every client comes from loopback: the limits leave room for all of them.
     run({tool, "serve", "--db", db, "--token-file", dir_ + "/token", "--listen", "127.0.0.1:0",
-         "--threads", std::to_string(threads), "--access-log", dir_ + "/access.log"},
+         "--threads", std::to_string(threads), "--access-log", dir_ + "/access.log",
+         "--connections", "1024", "--connections-per-address", "1024"},
         out);
     std::string line;
     char c;
@@ -127,50 +133,68 @@ class StartedService {
 };
 
 struct Figures {
-  unsigned long done = 0, failed = 0;
+  unsigned long answered = 0;  // 200 with result 0
+  unsigned long failed = 0;    // answered otherwise
+  unsigned long lost = 0;      // sent, and no answer came
   double seconds = 0, p50_ms = 0, p99_ms = 0;
 };
 
-// Sends body to the operation from every client until the count or the time
-// runs out; an answer is right when it is 200 with result 0.
-Figures measure(const Options& options, int port, const std::string& token,
-                const std::string& operation, const std::string& body) {
-  std::atomic<unsigned> issued{0};
-  std::atomic<unsigned long> failed{0};
-  std::vector<std::vector<double>> latencies(options.clients);
-  const auto deadline = Clock::now() + std::chrono::duration<double>(options.seconds);
-  const auto start = Clock::now();
-  std::vector<std::thread> clients;
-  for (unsigned t = 0; t < options.clients; ++t)
-    clients.emplace_back([&, t] {
+// Sends body to the operation from `clients` threads, each on its own
+// keep-alive connection, until `requests` have been sent or the time runs
+// out. Each client's first request opens its connection and is not counted.
+// An answer is right when it is 200 and its JSON says result 0.
+Figures measure(const Options& options, unsigned clients, unsigned long requests, int port,
+                const std::string& token, const std::string& operation, const std::string& body) {
+  std::atomic<unsigned long> issued{0}, failed{0}, lost{0};
+  std::vector<std::vector<double>> latencies(clients);
+  std::latch ready(static_cast<std::ptrdiff_t>(clients) + 1), go(1);
+  Clock::time_point deadline;
+  std::vector<std::thread> threads;
+  for (unsigned t = 0; t < clients; ++t)
+    threads.emplace_back([&, t] {
       httplib::Client client("127.0.0.1", port);
       client.set_keep_alive(true);
       client.set_tcp_nodelay(true);
+      client.set_read_timeout(60);
       const httplib::Headers headers{{"Authorization", "Bearer " + token}};
       const std::string path = "/v1/operations/" + operation;
-      while (issued++ < options.requests && Clock::now() < deadline) {
+      const auto send = [&] { return client.Post(path.c_str(), headers, body, "application/json"); };
+      send();
+      ready.count_down();
+      go.wait();
+      latencies[t].reserve(requests / clients + 1);
+      while (issued++ < requests && Clock::now() < deadline) {
         const auto sent = Clock::now();
-        const auto response = client.Post(path.c_str(), headers, body, "application/json");
+        const auto response = send();
         latencies[t].push_back(std::chrono::duration<double, std::milli>(Clock::now() - sent).count());
-        if (!response || response->status != 200 ||
-            response->body.rfind("{\"result\": 0,", 0) != 0) {
-          // The first failure says why; the count says how many.
-          if (failed++ == 0)
-            std::cerr << operation << ": "
-                      << (response ? std::to_string(response->status) + " " + response->body.substr(0, 200)
-                                   : "no answer: " + httplib::to_string(response.error()))
-                      << "\n";
+        if (!response) {
+          if (lost++ == 0)
+            std::cerr << operation << ": no answer: " << httplib::to_string(response.error()) << "\n";
+          continue;
         }
+        const auto answer = nlohmann::json::parse(response->body, nullptr, false);
+        const bool right = response->status == 200 && answer.is_object() &&
+                           answer.contains("result") && answer["result"] == 0;
+        // The first failure says why; the count says how many.
+        if (!right && failed++ == 0)
+          std::cerr << operation << ": " << response->status << " "
+                    << response->body.substr(0, 200) << "\n";
       }
     });
-  for (auto& client : clients) client.join();
+  ready.arrive_and_wait();
+  const auto start = Clock::now();
+  deadline = start + std::chrono::duration_cast<Clock::duration>(
+                         std::chrono::duration<double>(options.seconds));
+  go.count_down();
+  for (auto& thread : threads) thread.join();
   Figures figures;
   figures.seconds = std::chrono::duration<double>(Clock::now() - start).count();
   std::vector<double> all;
   for (const auto& each : latencies) all.insert(all.end(), each.begin(), each.end());
   std::sort(all.begin(), all.end());
-  figures.done = all.size();
   figures.failed = failed;
+  figures.lost = lost;
+  figures.answered = all.size() - figures.failed - figures.lost;
   if (!all.empty()) {
     figures.p50_ms = all[all.size() / 2];
     figures.p99_ms = all[std::min(all.size() - 1, all.size() * 99 / 100)];
@@ -214,9 +238,10 @@ std::string closing_call(int port, const std::string& token, int record) {
   return call.dump();
 }
 
-void report(const char* what, const Figures& f) {
-  std::printf("%-12s %8lu requests %6lu failed %8.1f s %10.0f req/s   p50 %7.3f ms   p99 %7.3f ms\n",
-              what, f.done, f.failed, f.seconds, f.done / f.seconds, f.p50_ms, f.p99_ms);
+void report(unsigned clients, const char* what, const Figures& f) {
+  const unsigned long sent = f.answered + f.failed + f.lost;
+  std::printf("%7u  %-11s %8lu %6lu %6lu %7.1f %8.0f %8.2f %8.2f\n", clients, what, sent, f.lost,
+              f.failed, f.seconds, sent / f.seconds, f.p50_ms, f.p99_ms);
   std::fflush(stdout);
 }
 
@@ -225,9 +250,10 @@ void report(const char* what, const Figures& f) {
 int main(int argc, char** argv) {
   Options options;
   CLI::App app(
-      "Load `qrnmvl serve` on loopback from several client threads and report requests per\n"
-      "second and the p50 and p99 latency of a port lookup and of a closing. Each part stops\n"
-      "after --requests or --seconds, whichever comes first.");
+      "Load `qrnmvl serve` on loopback and report, for each number of clients (each a thread\n"
+      "with its own keep-alive connection), requests per second, the p50 and p99 latency and\n"
+      "the answers lost (sent, never answered) of a port lookup and of a closing. Each part\n"
+      "stops after its count of requests or --seconds, whichever comes first.");
   auto* tool = app.add_option("--tool", options.tool,
                               "Start this qrnmvl on a fresh demo database (removed after)");
   auto* port = app.add_option("--port", options.port, "Or load the service on 127.0.0.1:PORT")
@@ -236,22 +262,26 @@ int main(int argc, char** argv) {
   app.add_option("--token-file", options.token_file, "The token of the service given by --port")
       ->needs(port)
       ->check(CLI::ExistingFile);
-  app.add_option("--clients", options.clients, "Client threads, each with its own connection")
+  app.add_option("--clients", options.clients, "Numbers of clients, one part each")
+      ->delimiter(',')
       ->capture_default_str()
-      ->check(CLI::Range(1, 256));
+      ->check(CLI::Range(1, 1000));
   app.add_option("--threads", options.threads, "Workers of the service --tool starts")
       ->capture_default_str()
       ->check(CLI::Range(1, 256));
-  app.add_option("--requests", options.requests, "Requests for each part, at most")
+  app.add_option("--lookups", options.lookups, "Port lookups for each number of clients, at most")
       ->capture_default_str()
-      ->check(CLI::Range(1u, 10000000u));
+      ->check(CLI::Range(1ul, 10000000ul));
+  app.add_option("--closings", options.closings, "Closings for each number of clients, at most")
+      ->capture_default_str()
+      ->check(CLI::Range(1ul, 10000000ul));
   app.add_option("--seconds", options.seconds, "Time for each part, at most")
       ->capture_default_str()
       ->check(CLI::Range(0.1, 600.0));
   app.add_option("--record", options.record,
                  "The demo service-order type record the closing part closes again and again")
       ->capture_default_str();
-  app.footer("Example: service_load --tool build/qrnmvl --clients 4 --requests 5000");
+  app.footer("Example: service_load --tool build/qrnmvl --clients 16,64,256 --lookups 20000");
   CLI11_PARSE(app, argc, argv);
   if (options.tool.empty() && options.port == 0) {
     std::cerr << "service_load: give --tool PATH or --port PORT (see --help)\n";
@@ -270,13 +300,23 @@ int main(int argc, char** argv) {
       if (options.token_file.empty()) throw std::runtime_error("--port needs --token-file");
       token = std::string(qrnmvl::ascii::trim_blanks(slurp(options.token_file)));
     }
-    std::printf("127.0.0.1:%d, %u clients, at most %u requests or %.0f s a part\n", target,
-                options.clients, options.requests, options.seconds);
-    report("port lookup", measure(options, target, token, "gConsulta_Porto_Ponto",
-                                  R"({"invntUsuario_internet_id": 25, "invntBase_dados": "SQLSERVER"})"));
-    report("closing", measure(options, target, token, "gGrava_Fechamento",
-                              closing_call(target, token, options.record)));
-    return 0;
+    const std::string closing = closing_call(target, token, options.record);
+    std::printf("127.0.0.1:%d, at most %lu port lookups and %lu closings or %.0f s a part\n",
+                target, options.lookups, options.closings, options.seconds);
+    std::printf("clients  part        requests   lost failed       s    req/s   p50 ms   p99 ms\n");
+    unsigned long lost = 0;
+    for (const unsigned clients : options.clients) {
+      const Figures lookup =
+          measure(options, clients, options.lookups, target, token, "gConsulta_Porto_Ponto",
+                  R"({"invntUsuario_internet_id": 25, "invntBase_dados": "SQLSERVER"})");
+      report(clients, "port lookup", lookup);
+      const Figures closed =
+          measure(options, clients, options.closings, target, token, "gGrava_Fechamento", closing);
+      report(clients, "closing", closed);
+      lost += lookup.lost + closed.lost;
+    }
+    // An answer lost is a fault of the service, not a figure.
+    return lost == 0 ? 0 : 1;
   } catch (const std::exception& e) {
     std::cerr << "service_load: " << e.what() << "\n";
     return 1;

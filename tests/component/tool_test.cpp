@@ -340,18 +340,18 @@ TEST_F(Tool, ClosesAnOrderAndShowsItsEventsAndJobs) {
   EXPECT_EQ(p["invntObserv"], "Doca 2");
   EXPECT_EQ(p["inarrvntNum_Lacre_Cia_Maritima"], nlohmann::json::array({"S1", "S2"}));
 
-  const ToolRun events = run("events --json --order 503 --db " + demo);
+  const ToolRun events = run("events --json --time-zone -03:00 --order 503 --db " + demo);
   ASSERT_EQ(events.exit_code, 0) << events.err;
   const auto timeline = nlohmann::json::parse(events.out);
   ASSERT_EQ(timeline.size(), 2u) << events.out;
   EXPECT_EQ(timeline[0]["event"], "Entrega no porto");
-  EXPECT_EQ(timeline[0]["when"], "17/10/2025 17:30");
+  EXPECT_EQ(timeline[0]["when"], "2025-10-17T17:30:00-03:00");
   const ToolRun jobs = run("jobs --json --after 1 --db " + demo);
   ASSERT_EQ(jobs.exit_code, 0) << jobs.err;
   const auto queued = nlohmann::json::parse(jobs.out);
   ASSERT_EQ(queued.size(), 1u) << jobs.out;
-  EXPECT_EQ(queued[0]["job"], "2");
-  EXPECT_EQ(queued[0]["function"], "2266");
+  EXPECT_EQ(queued[0]["job"], 2);
+  EXPECT_EQ(queued[0]["function"], 2266);
 
   // A record that does not load answers the load's failure and result 10.
   const ToolRun missing = run("close 4242 --db " + demo);

@@ -19,6 +19,9 @@
 #include "data/server_reference.hpp"
 #include "data/sqlite/reference.hpp"
 #include "demo.hpp"
+#include "events.hpp"
+#include "oplog.hpp"
+#include "order.hpp"
 #include "ping.hpp"
 #include "reports.hpp"
 #include "serve.hpp"
@@ -40,25 +43,25 @@ constexpr const char* kCallExitCodes =
     "Exit codes: 0 the call ran, whatever its result (a database that is missing, busy,\n"
     "read-only or corrupt is the operation's failure, result 10); 1 an internal error; 2 a\n"
     "usage error (bad arguments, an unknown operation or parameter, malformed or refused\n"
-    "JSON, a --db file that does not exist).";
+    "JSON, a --db file that does not exist); 3 with --fail-on-refusal, the result was 10.";
 constexpr const char* kCloseExitCodes =
     "Exit codes: 0 the closing ran, whatever its result (a record that does not load prints\n"
     "the load's answer, result 10; a database that is missing, busy or corrupt is the\n"
     "operation's failure); 1 an internal error; 2 a usage error (bad arguments, a parameter\n"
-    "the closing does not have, a moment without its hour, a --db file that does not exist).";
-constexpr const char* kReportExitCodes =
-    "Exit codes: 0 listed (an empty list too); 1 the database cannot be read, or an internal\n"
-    "error; 2 a usage error (bad arguments, neither --db nor --connection, a --db file that\n"
-    "does not exist).";
+    "the closing does not have, a moment without its hour, a --db file that does not exist);\n"
+    "3 with --fail-on-refusal, the result was 10.";
+// An operation that answered 10, when the caller asked to be told by the exit code.
+constexpr int kRefused = 3;
 constexpr const char* kPingExitCodes =
     "Exit codes: 0 the database holds everything the kind needs; 1 something is missing or\n"
     "the database cannot be reached; 2 a usage error (bad arguments, a --db file that does\n"
     "not exist).";
 constexpr const char* kServeExitCodes =
-    "Exit codes: 0 stopped by SIGTERM or SIGINT after answering the requests in flight; 1 an\n"
-    "internal error; 2 it cannot start (bad arguments, a token or connection file that is\n"
-    "missing, empty or readable by others, a --db file that does not exist, an address it\n"
-    "cannot listen on).";
+    "Exit codes: 0 stopped by SIGTERM or SIGINT after answering every request it had read; 1\n"
+    "an internal error, or stopped with requests or operations cut (the grace ran out, or a\n"
+    "second signal came); 2 it cannot start (bad arguments, a token or connection file that\n"
+    "is missing, empty or readable by others, a --db file that does not exist, an address\n"
+    "it cannot listen on, one already in use included).";
 constexpr const char* kDemoExitCodes =
     "Exit codes: 0 the demo ran; 1 the database cannot be created or reached, or an internal\n"
     "error; 2 a usage error.";
@@ -148,7 +151,8 @@ int run_init(const std::string& path, const std::string& connection, bool demo, 
 }
 
 int run_call(const std::string& operation, const std::string& db, const std::string& connection,
-             const std::string& params, const std::string& locale, const std::string& trace) {
+             const std::string& params, const std::string& locale, const std::string& trace,
+             bool fail_on_refusal) {
   apply_locale(locale);
   if (!qrnmvl::find_operation(operation)) {
     std::string known;
@@ -211,7 +215,7 @@ int run_call(const std::string& operation, const std::string& db, const std::str
   if (given.is_string())
     given = qrnmvl::data::masked_connection_text(given.get<std::string>());
   std::cout << printed.dump(2) << "\n";
-  return 0;
+  return fail_on_refusal && printed["result"] == 10 ? kRefused : 0;
 }
 
 // The database a command reads: a --db file that must exist, or a connection text.
@@ -233,20 +237,13 @@ int run_close(qrnmvl::tool::CloseOptions options, const std::string& db,
     options.params_json = read_all(in);
   }
   qrnmvl::QrnMvl component;
+  int result = 0;
   try {
-    qrnmvl::tool::close_order(component, options, std::cout);
+    result = qrnmvl::tool::close_order(component, options, std::cout);
   } catch (const std::invalid_argument& e) {
     throw UsageError(e.what());
   }
-  return 0;
-}
-
-int run_report(const qrnmvl::tool::Report& report, bool json) {
-  if (json)
-    std::cout << report.to_json().dump(2) << "\n";
-  else
-    qrnmvl::tool::print_report(std::cout, report);
-  return 0;
+  return options.fail_on_refusal && result == 10 ? kRefused : 0;
 }
 
 int run_demo(std::string db, const std::string& connection, const std::string& kind,
@@ -308,6 +305,7 @@ int main(int argc, char** argv) {
                  "Replace an existing file, or the reference tables a server database holds");
 
   std::string operation, call_db, call_connection, call_params, call_locale, call_trace;
+  bool call_fail_on_refusal = false;
   auto* call = app.add_subcommand(
       "call",
       "Call an operation with a JSON object of parameters (stdin by default) and print the\n"
@@ -326,6 +324,8 @@ int main(int argc, char** argv) {
                    "trace in FILE's folder and adds Trace=FILE to the connection text)");
   call->add_option("--params", call_params, "File with the JSON call, or - for stdin");
   call->add_option("--locale", call_locale, "Regional settings, e.g. pt_BR or en_US");
+  call->add_flag("--fail-on-refusal", call_fail_on_refusal,
+                 "Exit with code 3 when the operation answers 10");
   call->footer(operations_help() + "\n\n" + kCallExitCodes);
 
   qrnmvl::tool::CloseOptions close_options;
@@ -359,26 +359,24 @@ int main(int argc, char** argv) {
   close->add_option("--kind", close_options.session.database_kind, kKindHelp)
       ->check(CLI::IsMember({"SQLSERVER", "ORACLE"}));
   close->add_option("--locale", close_locale, "Regional settings, e.g. pt_BR or en_US");
+  close->add_flag("--validate-only", close_options.validate_only,
+                  "Only run the closing's validation and answer as the closing would: nothing\n"
+                  "is saved (a failure of the validation itself writes its message-log row)");
+  close->add_flag("--fail-on-refusal", close_options.fail_on_refusal,
+                  "Exit with code 3 when the answer's result is 10");
   close->footer(
       "Example: qrnmvl close 1004 --db demo.db --start \"17/10/2025 08:00\" --end \"17/10/2025 "
       "17:30\" --document 004530 --set 'inarrvntTara=[\"3870,40\", \"2230,25\"]'\n\n" +
       std::string(kCloseExitCodes));
 
-  std::string report_db, report_connection;
-  long events_order = 0;
-  bool report_json = false;
-  long jobs_after = 0;
-  auto* events =
-      app.add_subcommand("events", "List the tracking events of a service order, oldest first");
-  auto* events_db = events->add_option("--db", report_db, "Embedded database file");
-  events->add_option("--connection", report_connection, kConnectionHelp)->excludes(events_db);
-  events->add_option("--order", events_order, "Service order id (ORDEM_SERVICO_ID)")->required();
-  events->add_flag("--json", report_json, "Print JSON instead of a table");
-  auto* jobs = app.add_subcommand("jobs", "List the queued job requests, oldest first");
-  auto* jobs_db = jobs->add_option("--db", report_db, "Embedded database file");
-  jobs->add_option("--connection", report_connection, kConnectionHelp)->excludes(jobs_db);
-  jobs->add_option("--after", jobs_after, "Only the jobs after this job id");
-  jobs->add_flag("--json", report_json, "Print JSON instead of a table");
+  qrnmvl::tool::EventsOptions events_options;
+  auto* events = qrnmvl::tool::add_events_command(app, events_options);
+  qrnmvl::tool::JobsOptions jobs_options;
+  auto* jobs = qrnmvl::tool::add_jobs_command(app, jobs_options);
+  qrnmvl::tool::OrderOptions order_options;
+  auto* order = qrnmvl::tool::add_order_command(app, order_options);
+  qrnmvl::tool::LogOptions log_options;
+  auto* log = qrnmvl::tool::add_log_command(app, log_options);
 
   std::string demo_db, demo_connection, demo_locale, demo_kind = "SQLSERVER";
   auto* demo = app.add_subcommand(
@@ -398,8 +396,9 @@ int main(int argc, char** argv) {
   auto* serve = app.add_subcommand(
       "serve",
       "Serve the operations over HTTP (POST /v1/operations/<name> with the JSON call; GET\n"
-      "/v1/operations, /healthz, /metrics) until SIGTERM or SIGINT. The connection is the\n"
-      "server's: a request that names invntConecta_db is refused.");
+      "/v1/operations, /v1/openapi.json, /healthz, /metrics) until SIGTERM or SIGINT. The\n"
+      "connection is the server's: a request that names invntConecta_db is refused. Every\n"
+      "limit below is refused as soon as it is passed (see docs/service.md).");
   auto* serve_db = serve->add_option("--db", serve_options.db, "Embedded database file");
   serve
       ->add_option("--connection-file", serve_options.connection_file,
@@ -415,23 +414,68 @@ int main(int argc, char** argv) {
   serve->add_option("--threads", serve_options.threads,
                     "Workers that run operations, each with its own database connection\n"
                     "(default: the cores)");
-  serve
-      ->add_option("--connections", serve_options.connections,
-                   "Client connections served at once; more wait to be accepted")
-      ->capture_default_str()
-      ->check(CLI::Range(1, 4096));
-  serve->add_option("--max-body", serve_options.max_body, "Largest request body in bytes")
-      ->capture_default_str();
   serve->add_option("--access-log", serve_options.access_log,
                     "File for the JSON access log (default: standard error)");
+  serve
+      ->add_option("--connections", serve_options.connections,
+                   "Client connections open at once; more are refused as they come")
+      ->capture_default_str()
+      ->check(CLI::Range(1, 65536));
+  serve
+      ->add_option("--connections-per-address", serve_options.connections_per_address,
+                   "Client connections open at once from one address")
+      ->capture_default_str()
+      ->check(CLI::Range(1, 65536));
+  serve
+      ->add_option("--max-body", serve_options.max_body,
+                   "Largest request body in bytes, counted as it arrives (413)")
+      ->capture_default_str()
+      ->check(CLI::Range(std::size_t{1}, std::size_t{1} << 30));
+  serve
+      ->add_option("--max-header-bytes", serve_options.max_header_bytes,
+                   "Largest request line and header fields together, in bytes (431)")
+      ->capture_default_str()
+      ->check(CLI::Range(std::size_t{256}, std::size_t{1} << 20));
+  serve
+      ->add_option("--max-headers", serve_options.max_headers,
+                   "Most header fields in a request (431)")
+      ->capture_default_str()
+      ->check(CLI::Range(1, 10000));
+  serve
+      ->add_option("--max-array", serve_options.max_array,
+                   "Most elements of any array in a call, and most rows of a closing or\n"
+                   "an incident list (400)")
+      ->capture_default_str()
+      ->check(CLI::Range(std::size_t{1}, std::size_t{1} << 24));
+  serve
+      ->add_option("--receive-timeout", serve_options.receive_timeout,
+                   "Seconds to receive a whole request from its first line (408)")
+      ->capture_default_str()
+      ->check(CLI::Range(0.1, 3600.0));
+  serve
+      ->add_option("--idle-timeout", serve_options.idle_timeout,
+                   "Seconds a connection may stay silent before it is closed")
+      ->capture_default_str()
+      ->check(CLI::Range(1, 3600));
+  serve
+      ->add_option("--request-timeout", serve_options.request_timeout,
+                   "Seconds an operation may take before its request is answered 503")
+      ->capture_default_str()
+      ->check(CLI::Range(0.1, 86400.0));
+  serve
+      ->add_option("--grace", serve_options.grace,
+                   "Seconds the requests in flight get to finish at SIGTERM or SIGINT")
+      ->capture_default_str()
+      ->check(CLI::Range(0.0, 3600.0));
   serve->add_option("--locale", serve_locale, "Regional settings, e.g. pt_BR or en_US");
   qrnmvl::tool::PingOptions ping_options;
   auto* ping = qrnmvl::tool::add_ping_command(app, ping_options);
 
   // A command without a footer of its own would show the tool's.
-  const std::pair<CLI::App*, const char*> exit_codes[] = {
-      {init, kInitExitCodes}, {events, kReportExitCodes}, {jobs, kReportExitCodes},
-      {demo, kDemoExitCodes}, {serve, kServeExitCodes},   {ping, kPingExitCodes}};
+  const std::pair<CLI::App*, const char*> exit_codes[] = {{init, kInitExitCodes},
+                                                          {demo, kDemoExitCodes},
+                                                          {serve, kServeExitCodes},
+                                                          {ping, kPingExitCodes}};
   for (const auto& [command, codes] : exit_codes) command->footer(codes);
 
   try {
@@ -451,17 +495,14 @@ int main(int argc, char** argv) {
     if (*init) return run_init(init_db, init_connection, init_demo, init_force);
     if (*ping) return qrnmvl::tool::run_ping(ping_options, std::cout, std::cerr);
     if (*call)
-      return run_call(operation, call_db, call_connection, call_params, call_locale, call_trace);
+      return run_call(operation, call_db, call_connection, call_params, call_locale, call_trace,
+                      call_fail_on_refusal);
     if (*close)
       return run_close(close_options, close_db, close_connection, close_params, close_locale);
-    if (*events)
-      return run_report(
-          qrnmvl::tool::tracking_events(database_text(report_db, report_connection), events_order),
-          report_json);
-    if (*jobs)
-      return run_report(
-          qrnmvl::tool::job_requests(database_text(report_db, report_connection), jobs_after),
-          report_json);
+    if (*events) return qrnmvl::tool::run_events(events_options, std::cin, std::cout, std::cerr);
+    if (*jobs) return qrnmvl::tool::run_jobs(jobs_options, std::cout, std::cerr);
+    if (*order) return qrnmvl::tool::run_order(order_options, std::cout, std::cerr);
+    if (*log) return qrnmvl::tool::run_log(log_options, std::cout, std::cerr);
     if (*serve) {
       apply_locale(serve_locale);
       try {
