@@ -138,7 +138,10 @@ std::shared_ptr<Connection> cached_connection(const std::string& text) {
     const bool in_operation = current_operation != 0;
     if (in_operation && cached.poisoned_in == current_operation) raise_database_gone(text);
     const bool replaced = cached.connection && !cached.connection->still_valid();
-    if (!cached.connection || !cached.connection->is_open() || replaced) {
+    // A new operation never begins on a link the server has dropped.
+    const bool starting = !in_operation || cached.used_in != current_operation;
+    const bool dropped = !replaced && starting && cached.connection && !cached.connection->alive();
+    if (!cached.connection || !cached.connection->is_open() || replaced || dropped) {
       // Forgotten first: when the text no longer opens, the next use tries again.
       if (cached.connection) cached.connection->close();
       cached.connection = nullptr;

@@ -80,6 +80,11 @@ class Connection : public VariantObject {
   // write into a file nobody reads. The per-thread cache asks at every use and
   // opens the text again. Costs one stat of the file.
   virtual bool still_valid() const noexcept { return true; }
+  // False when the server is known to have dropped the connection (it was
+  // restarted, or the link broke while idle). The cache asks once at the start
+  // of each operation, so an operation never begins on a dead link; within an
+  // operation a lost link fails the command. May cost a round trip.
+  virtual bool alive() noexcept { return true; }
 
  protected:
   // Where the commands are traced (the host's choice, see trace.hpp).

@@ -4,6 +4,11 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
 #include <ctime>
 #include <map>
 #include <mutex>
@@ -15,6 +20,7 @@
 #include "common/json_value.hpp"
 #include "common/values.hpp"
 #include "data/connection.hpp"
+#include "data/server_reference.hpp"
 #include "demo.hpp"
 #include "jobs/jobs.hpp"
 #include "routine/message_log.hpp"
@@ -210,6 +216,92 @@ TEST_F(Engines, ConcurrentJobRequestsOnTheServer) {
               (std::vector<std::vector<Variant>>{
                   {kThreads * kRequests, kThreads * kRequests, kThreads * kRequests}}));
   }
+}
+
+// The output of a shell command, its last line.
+std::string last_line_of(const std::string& command) {
+  std::string out;
+  if (FILE* pipe = ::popen(command.c_str(), "r")) {
+    char buffer[512];
+    while (std::fgets(buffer, sizeof buffer, pipe) != nullptr) out = buffer;
+    ::pclose(pipe);
+  }
+  while (!out.empty() && (out.back() == '\n' || out.back() == '\r')) out.pop_back();
+  return out;
+}
+
+// A server of its own killed (-9) and started again while job requests run on two threads:
+// each request in flight is done whole or refused, none leaves a job without its parameters,
+// and every request begun after the restart is done, with no step by hand.
+TEST_F(Engines, AServerKilledAndStartedAgainLosesNothingHalfWritten) {
+  const std::string script =
+      (std::filesystem::path(__FILE__).parent_path().parent_path().parent_path() / "scripts" /
+       "mariadb")
+          .string();
+  std::string dir = (std::filesystem::temp_directory_path() / "qrnmvl-restart-XXXXXX").string();
+  ASSERT_NE(::mkdtemp(dir.data()), nullptr);
+  const std::string text = last_line_of(script + " start " + dir + " 2>&1");
+  ASSERT_EQ(text.rfind("Driver=", 0), 0u) << text;
+  data::install_reference_database(*data::open_connection(text), true, true);
+
+  std::atomic<bool> stopping{false}, restarted{false};
+  std::atomic<int> done_after{0};
+  std::vector<std::string> failed_after;
+  std::mutex failed;
+  std::vector<std::thread> threads;
+  for (int t = 0; t < 2; ++t)
+    threads.emplace_back([&] {
+      while (!stopping) {
+        const bool after = restarted;
+        Variant kind("SQLSERVER"), connection(text), user(25), message, function(2266), title(""),
+            send("N"), job, parameters(Variant::Array{10, 3, "", 0, 7, 10}), count(6), body(""),
+            address(""), start("16/09/2010 17:05"), sender(""), attachment("");
+        const bool done = jobs::gInclui_JOB(kind, connection, user, message, function, title, send,
+                                            job, parameters, count, body, address, start, sender,
+                                            attachment);
+        if (!after) continue;
+        if (done) {
+          ++done_after;
+        } else {
+          const std::lock_guard lock(failed);
+          failed_after.push_back(to_text(message));
+        }
+      }
+      data::close_cached_connections();
+    });
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  ASSERT_EQ(std::system(("kill -9 $(cat " + dir + "/mariadb.pid)").c_str()), 0);
+  std::this_thread::sleep_for(std::chrono::milliseconds(200));
+  EXPECT_EQ(last_line_of(script + " start " + dir + " 2>&1"), text);
+  restarted = true;
+  std::this_thread::sleep_for(std::chrono::milliseconds(500));
+  stopping = true;
+  for (auto& thread : threads) thread.join();
+  EXPECT_GT(done_after.load(), 0);
+  EXPECT_EQ(failed_after, std::vector<std::string>{});
+
+  // A host idle while the server restarts: its first request after is done too.
+  const auto request = [&] {
+    Variant kind("SQLSERVER"), connection(text), user(25), message, function(2266), title(""),
+        send("N"), job, parameters(Variant::Array{10, 3, "", 0, 7, 10}), count(6), body(""),
+        address(""), start("16/09/2010 17:05"), sender(""), attachment("");
+    return jobs::gInclui_JOB(kind, connection, user, message, function, title, send, job,
+                             parameters, count, body, address, start, sender, attachment);
+  };
+  ASSERT_TRUE(request());
+  ASSERT_EQ(std::system(("kill -9 $(cat " + dir + "/mariadb.pid)").c_str()), 0);
+  EXPECT_EQ(last_line_of(script + " start " + dir + " 2>&1"), text);
+  EXPECT_TRUE(request());
+  data::close_cached_connections();
+  {
+    const auto checked = data::open_connection(text);
+    const auto half = checked->execute(
+        "SELECT count(*) AS n FROM LOG_GERADOR WHERE TXT_QUERY IS NULL OR TXT_QUERY NOT LIKE "
+        "CONCAT('__JOB__', LOG_GERADOR_ID, '%')");
+    EXPECT_EQ(to_long(half.field("n")), 0);
+  }
+  std::system((script + " stop " + dir).c_str());
+  std::filesystem::remove_all(dir);
 }
 
 // The message log writes its texts as quoted literals: a backslash is a backslash on

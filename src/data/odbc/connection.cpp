@@ -74,6 +74,16 @@ bool OdbcConnection::connection_dead() const noexcept {
   return SQL_SUCCEEDED(rc) && dead == SQL_CD_TRUE;
 }
 
+bool OdbcConnection::alive() noexcept {
+  const std::lock_guard lock(mutex_);
+  if (!connection_) return false;
+  // Drivers that check the link for this attribute (MariaDB's pings the
+  // server) tell a restarted server here; others tell only what they saw.
+  if (!connection_dead()) return true;
+  disconnect();
+  return false;
+}
+
 template <class Action>
 auto OdbcConnection::on_link(Action action) -> decltype(action()) {
   try {

@@ -53,6 +53,7 @@ class OdbcConnection final : public Connection {
   // time limit is timeout_seconds (0: none).
   RowSet run(const std::string& text, std::vector<BoundValue> values, int timeout_seconds);
   bool connection_dead() const noexcept;
+  bool alive() noexcept override;
   void disconnect() noexcept;
   void set_autocommit(bool on);
   // Ends the transaction's own settings: autocommit back on, the isolation
