@@ -114,7 +114,8 @@ QRNMVL_EXPORT Variant invoke(QrnMvl& object, const std::string& operation,
                              std::vector<Variant>& parameters);
 
 // The JSON contract: a call is an object of parameter values keyed by name;
-// the answer is {"result": 0|10, "parameters": {...every parameter, in order}}.
+// the answer is {"result": 0|10, "parameters": {...every parameter, in order}},
+// laid out with two-space indentation as every answer of the project is.
 // A usage error throws std::invalid_argument with a one-line description: an
 // unknown operation or parameter, malformed JSON, a value the contract does
 // not know, nesting deeper than 64 levels, a number out of range (1e400), a

@@ -1,5 +1,6 @@
 // The JSON contract shared by the tool, the C interface and any later service.
 #include <qrnmvl/qrnmvl.hpp>
+#include <nlohmann/json.hpp>
 #include <stdexcept>
 
 #include "common/json_value.hpp"
@@ -29,15 +30,14 @@ std::string invoke_json(QrnMvl& object, const std::string& operation,
 
   const Variant result = invoke(object, operation, parameters);
 
-  // Parameters answer in call order, so the object is written by hand.
-  std::string answer = "{\"result\": " + to_json(result).dump() + ", \"parameters\": {";
-  for (std::size_t i = 0; i < parameters.size(); ++i) {
-    if (i > 0) answer += ", ";
-    answer += nlohmann::json(info->parameters[i]).dump() + ": " +
-              to_json(parameters[i]).dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
-  }
-  answer += "}}";
-  return answer;
+  // Parameters answer in call order, in the one layout every answer of the
+  // project has (two-space indentation), whoever prints or serves it.
+  nlohmann::ordered_json answer;
+  answer["result"] = to_json(result);
+  nlohmann::ordered_json& given = answer["parameters"] = nlohmann::ordered_json::object();
+  for (std::size_t i = 0; i < parameters.size(); ++i)
+    given[info->parameters[i]] = to_json(parameters[i]);
+  return answer.dump(2, ' ', false, nlohmann::json::error_handler_t::replace);
 }
 
 }  // namespace qrnmvl
