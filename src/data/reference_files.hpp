@@ -19,9 +19,9 @@ const EmbeddedFile& embedded_demo();
 const std::vector<EmbeddedFile>& embedded_procedures();
 }  // namespace sqlite
 
+// The server's tables and procedures; its demo data is the embedded engine's.
 namespace mariadb {
 const EmbeddedFile& embedded_schema();
-const EmbeddedFile& embedded_demo();
 const std::vector<EmbeddedFile>& embedded_procedures();
 }  // namespace mariadb
 

@@ -1,6 +1,6 @@
 // The reference database on a server reached through a connection (the tested
-// server, MariaDB): its tables, functions, procedures and demo data from
-// db/mariadb/.
+// server, MariaDB): its tables, functions and procedures from db/mariadb/, and
+// the demo data of db/demo.sql.
 #pragma once
 
 #include <functional>
