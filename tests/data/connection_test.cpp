@@ -92,6 +92,17 @@ TEST(ConnectionText, SetKeysAndMaskedPasswords) {
   for (const auto& [text, shown] : masked) EXPECT_EQ(masked_connection_text(text), shown);
 }
 
+// A view opens the file for reading: it reads, and nothing it runs can write.
+TEST(SqliteOpen, ReadOnlyModeReadsAndNeverWrites) {
+  testing::TestDatabase db(true);
+  const auto reader = open_connection(db.connection_text() + ";Mode=ReadOnly");
+  EXPECT_EQ(reader->execute("SELECT count(*) AS n FROM PORTO").rows().size(), 1u);
+  const Error refused = error_of([&] { reader->execute("DELETE FROM LOG_MSG"); });
+  EXPECT_NE(refused.description().find("readonly"), std::string::npos) << refused.description();
+  EXPECT_EQ(error_of([&] { open_connection(db.connection_text() + ";Mode=Sometimes"); }).number(),
+            err::database);
+}
+
 // Naming a SQLite file that is not this system's database changes nothing in it.
 TEST(SqliteOpen, AForeignFileKeepsItsJournal) {
   testing::TestDatabase foreign;

@@ -113,7 +113,7 @@ int run_events(const EventsOptions& options, std::istream& in, std::ostream& out
     const DcsaMapping mapping = options.mapping.empty()
                                     ? default_dcsa_mapping()
                                     : read_dcsa_mapping(read_file(options.mapping));
-    const std::string text = database_text(options.db, options.connection);
+    const std::string text = database_text(options.db, options.connection, true);
 
     if (format == "dcsa") {
       const DcsaExport exported = dcsa_events(text, options.order_id, mapping, zone);
@@ -144,7 +144,7 @@ int run_jobs(const JobsOptions& options, std::ostream& out, std::ostream& err) {
   return run_command(err, [&] {
     const TimeZone zone = TimeZone::named(options.time_zone);
     const Report report =
-        job_requests(database_text(options.db, options.connection), options.after_job_id);
+        job_requests(database_text(options.db, options.connection, true), options.after_job_id);
     if (options.json)
       print_json(out, report.to_json(zone));
     else

@@ -139,7 +139,7 @@ int run_log(const LogOptions& options, std::ostream& out, std::ostream& err) {
     std::string condition;
     for (const auto& one : conditions) condition += (condition.empty() ? "" : " AND ") + one;
     const Report log =
-        message_log(database_text(options.db, options.connection), condition, options.limit);
+        message_log(database_text(options.db, options.connection, true), condition, options.limit);
     if (options.json)
       out << log.to_json(zone).dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace)
           << "\n";

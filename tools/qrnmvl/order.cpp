@@ -233,7 +233,7 @@ int run_order(const OrderOptions& options, std::ostream& out, std::ostream& err)
     const bool by_order = options.order_option != nullptr && options.order_option->count() > 0;
     if (!by_record && !by_order) throw std::invalid_argument("order: give RECORD or --order ID");
     const TimeZone zone = TimeZone::named(options.time_zone);
-    const std::string text = database_text(options.db, options.connection);
+    const std::string text = database_text(options.db, options.connection, true);
     const long record_id = by_record ? options.record_id : 0;
     const OrderView view = read_order(text, record_id, by_record ? 0 : options.order_id);
 

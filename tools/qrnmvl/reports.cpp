@@ -93,16 +93,17 @@ int run_command(std::ostream& err, const std::function<int()>& body) {
   }
 }
 
-std::string database_text(const std::string& db, const std::string& connection) {
+std::string database_text(const std::string& db, const std::string& connection, bool read_only) {
   if (!db.empty() && !connection.empty())
     throw std::invalid_argument("give --db FILE or --connection TEXT, not both");
+  std::string text = connection;
   if (!db.empty()) {
     if (!std::filesystem::is_regular_file(db))
       throw std::invalid_argument("cannot open the database: no such file " + db);
-    return data::with_connection_key("Provider=SQLite", "Data Source", db);
+    text = data::with_connection_key("Provider=SQLite", "Data Source", db);
   }
-  if (connection.empty()) throw std::invalid_argument("give --db FILE or --connection TEXT");
-  return connection;
+  if (text.empty()) throw std::invalid_argument("give --db FILE or --connection TEXT");
+  return read_only ? data::with_connection_key(text, "Mode", "ReadOnly") : text;
 }
 
 TimeZone TimeZone::named(const std::string& name) {

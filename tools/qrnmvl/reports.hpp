@@ -36,7 +36,9 @@ int run_command(std::ostream& err, const std::function<int()>& body);
 
 // The connection text a command reads: a --db file (which must exist) or a
 // connection text. std::invalid_argument when neither is given or the file is missing.
-std::string database_text(const std::string& db, const std::string& connection);
+// With read_only, Mode=ReadOnly: a view opens the database for reading only.
+std::string database_text(const std::string& db, const std::string& connection,
+                          bool read_only = false);
 
 // The dates of this schema are texts without a zone ("yyyy/mm/dd hh:mm:ss"),
 // written in the local time of the host that wrote them. A zone gives each its

@@ -74,6 +74,14 @@ bool OdbcConnection::connection_dead() const noexcept {
   return SQL_SUCCEEDED(rc) && dead == SQL_CD_TRUE;
 }
 
+void OdbcConnection::read_only() noexcept {
+  const std::lock_guard lock(mutex_);
+  if (connection_)
+    SQLSetConnectAttr(connection_.get(), SQL_ATTR_ACCESS_MODE,
+                      reinterpret_cast<SQLPOINTER>(static_cast<SQLULEN>(SQL_MODE_READ_ONLY)),
+                      SQL_IS_UINTEGER);
+}
+
 bool OdbcConnection::alive() noexcept {
   const std::lock_guard lock(mutex_);
   if (!connection_) return false;

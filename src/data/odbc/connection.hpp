@@ -31,6 +31,10 @@ class OdbcConnection final : public Connection {
   ServerInfo server_info() override;
   bool has_procedure(const std::string& name) override;
   bool has_table(const std::string& name) override;
+  bool alive() noexcept override;
+  // Tells the driver the connection only reads (SQL_MODE_READ_ONLY): a hint a
+  // driver may act on; one that cannot is left as it is.
+  void read_only() noexcept;
 
   // The connection handle while open (null once closed), for the driver's own
   // tests; nothing else reaches past this class.
@@ -53,7 +57,6 @@ class OdbcConnection final : public Connection {
   // time limit is timeout_seconds (0: none).
   RowSet run(const std::string& text, std::vector<BoundValue> values, int timeout_seconds);
   bool connection_dead() const noexcept;
-  bool alive() noexcept override;
   void disconnect() noexcept;
   void set_autocommit(bool on);
   // Ends the transaction's own settings: autocommit back on, the isolation

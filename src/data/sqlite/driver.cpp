@@ -40,6 +40,16 @@ bool holds_catalog(sqlite3* db) {
   return rc == SQLITE_ROW;
 }
 
+// Mode=ReadOnly or ReadWrite (the default).
+bool read_only(const std::map<std::string, std::string>& keys) {
+  const auto found = keys.find("mode");
+  if (found == keys.end() || found->second.empty() || ascii::same_name(found->second, "readwrite"))
+    return false;
+  if (ascii::same_name(found->second, "readonly")) return true;
+  throw Error(err::database,
+              "Invalid Mode '" + found->second + "' in the connection text: use ReadOnly or ReadWrite.");
+}
+
 }  // namespace
 
 Options read_options(const std::string& connection_text) {
@@ -54,6 +64,7 @@ Options read_options(const std::string& connection_text) {
       non_negative_option(keys, "busy timeout", "Busy Timeout", kDefaultBusyTimeoutMs);
   options.command_timeout_seconds = command_timeout_seconds(keys);
   options.synchronous_pragma = synchronous_pragma(keys);
+  options.read_only = read_only(keys);
   return options;
 }
 
@@ -97,8 +108,9 @@ std::shared_ptr<Connection> open(const std::string& connection_text) {
   sqlite3* raw = nullptr;
   if (options.data_source.find('\0') != std::string::npos)
     throw Error(err::database, "unable to open database file");
-  if (sqlite3_open_v2(options.data_source.c_str(), &raw, SQLITE_OPEN_READWRITE, nullptr) !=
-      SQLITE_OK) {
+  if (sqlite3_open_v2(options.data_source.c_str(), &raw,
+                      options.read_only ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE,
+                      nullptr) != SQLITE_OK) {
     const Error error(err::database, raw != nullptr ? sqlite3_errmsg(raw) : "out of memory");
     sqlite3_close_v2(raw);
     throw error;
@@ -111,7 +123,8 @@ std::shared_ptr<Connection> open(const std::string& connection_text) {
   if (!holds_catalog(raw))
     throw Error(err::database, "The file '" + options.data_source +
                                    "' is not a qrnmvl database: it holds no procedure catalog.");
-  run_sql(raw, "PRAGMA journal_mode = WAL");
+  // A reader takes the file's journal as it is.
+  if (!options.read_only) run_sql(raw, "PRAGMA journal_mode = WAL");
   run_sql(raw, "PRAGMA foreign_keys = ON");
   run_sql(raw, options.synchronous_pragma);
   register_dialect_functions(raw);

@@ -23,6 +23,7 @@ struct Options {
   int busy_timeout_ms = kDefaultBusyTimeoutMs;
   int command_timeout_seconds = kDefaultCommandTimeoutSeconds;
   const char* synchronous_pragma = "PRAGMA synchronous = FULL";
+  bool read_only = false;  // Mode=ReadOnly: opened for reading, nothing in the file changed
 };
 Options read_options(const std::string& connection_text);
 
