@@ -19,7 +19,6 @@
 namespace qrnmvl {
 namespace {
 
-using namespace std::chrono_literals;
 using namespace std::string_literals;
 using testing::TestDatabase;
 using Rows = std::vector<std::vector<Variant>>;
@@ -166,33 +165,6 @@ TEST(LiveComponent, ADeletedOrReplacedDatabaseIsNeverWrittenInVain) {
       EXPECT_FALSE(std::filesystem::exists(db.path()));
     }
   }
-}
-
-// A procedure that never ends is the operation's failure like any database error: within its
-// limit, with the operation's message, its context and one log row.
-TEST(LiveComponent, ARunawayProcedureIsStoppedAndReported) {
-  TestDatabase db;
-  db.redefine("SP_QRN_CON_PORTO_PONTO3", "USUARIO_INTERNET_ID",
-              "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n) "
-              "SELECT count(*) AS PORTO_ID FROM n");
-  struct Call {
-    Variant user{1}, connection, kind{"SQLSERVER"}, point, count, ports, message, names, result;
-  };
-  auto call = std::make_shared<Call>();
-  call->connection = db.connection_text() + ";Command Timeout=1";
-  ASSERT_TRUE(returns_within(20s, [call] {
-    call->result =
-        QrnMvl().gConsulta_Porto_Ponto(call->user, call->connection, call->kind, call->point,
-                                       call->count, call->ports, call->message, call->names);
-  }));
-  const std::string message =
-      "Problema na Consulta do Porto e Agente relacionados ao Usuário. Contacte o Administrador "
-      "do Sistema. - QRNMVL.gConsulta_Porto_Ponto -(Query timeout expired :  No Nº 1)EXEC "
-      "SP_QRN_CON_PORTO_PONTO3   1";
-  EXPECT_EQ(call->result, Variant(std::int16_t{10}));
-  EXPECT_EQ(call->message, Variant(message));
-  EXPECT_EQ(db.query("SELECT USUARIO_INTERNET_ID, MSG01 FROM LOG_MSG"),
-            (Rows{{1, gRetira_Caracteres_Especiais(Variant(message))}}));
 }
 
 // A NUL typed into a text travels whole to the procedure and, when the procedure refuses, into
