@@ -99,7 +99,7 @@ class Engines : public ::testing::Test {
 };
 
 // Everything a shell command prints.
-std::string last_lines_of(const std::string& command) {
+std::string output_of(const std::string& command) {
   std::string out;
   if (FILE* pipe = ::popen(command.c_str(), "r")) {
     char buffer[4096];
@@ -141,7 +141,7 @@ TEST_F(Engines, TheDemoAnswersAndWritesAlike) {
         for (const char c : db.connection_text()) quoted += c == '\'' ? "'\\''" : std::string(1, c);
         for (const char* view : {"order 1004 --json", "events --order 503 --json",
                                  "events --order 503 --format dcsa", "jobs --json"})
-          printed[side] += masked_moments(last_lines_of(std::string("'") + tool + "' " + view +
+          printed[side] += masked_moments(output_of(std::string("'") + tool + "' " + view +
                                                         " --time-zone +00:00 --connection '" +
                                                         quoted + "' 2>&1"));
       }
@@ -204,6 +204,19 @@ TEST_F(Engines, ARunTimeFailureIsAnsweredAndLogged) {
   for (const std::string& text : logged) EXPECT_EQ(text.rfind(routine, 0), 0u) << text;
 }
 
+// One job request (the job of a tracking event) on the connection text, as the
+// closing queues it; false with the message when it was not done.
+bool queue_job(const char* kind, const std::string& text, std::string& refusal) {
+  Variant kind_value(kind), connection(text), user(25), message, function(2266), title(""),
+      send("N"), job, parameters(Variant::Array{10, 3, "", 0, 7, 10}), count(6), body(""),
+      address(""), start("16/09/2010 17:05"), sender(""), attachment("");
+  const bool done = jobs::gInclui_JOB(kind_value, connection, user, message, function, title, send,
+                                      job, parameters, count, body, address, start, sender,
+                                      attachment);
+  if (!done) refusal = to_text(message);
+  return done;
+}
+
 // Job requests from four threads at once on the server's default READ COMMITTED: each is
 // written whole under an id of its own, on both kinds. On "ORACLE" the plain reading and
 // writing of the id counter is made safe by the serializable transaction the component runs
@@ -219,15 +232,10 @@ TEST_F(Engines, ConcurrentJobRequestsOnTheServer) {
     for (int t = 0; t < kThreads; ++t)
       threads.emplace_back([&] {
         for (int i = 0; i < kRequests; ++i) {
-          Variant kind_value(kind.name), connection(db.connection_text()), user(25),
-              message, function(2266), title(""), send("N"), job, parameters(Variant::Array{
-                                                                       10, 3, "", 0, 7, 10}),
-              count(6), text(""), address(""), start("16/09/2010 17:05"), sender(""),
-              attachment("");
-          if (!jobs::gInclui_JOB(kind_value, connection, user, message, function, title, send, job,
-                                 parameters, count, text, address, start, sender, attachment)) {
+          std::string refusal;
+          if (!queue_job(kind.name, db.connection_text(), refusal)) {
             const std::lock_guard lock(failed);
-            failures.push_back(to_text(message));
+            failures.push_back(refusal);
           }
         }
         data::close_cached_connections();
@@ -242,16 +250,11 @@ TEST_F(Engines, ConcurrentJobRequestsOnTheServer) {
   }
 }
 
-// The output of a shell command, its last line.
+// The last line a shell command prints.
 std::string last_line_of(const std::string& command) {
-  std::string out;
-  if (FILE* pipe = ::popen(command.c_str(), "r")) {
-    char buffer[512];
-    while (std::fgets(buffer, sizeof buffer, pipe) != nullptr) out = buffer;
-    ::pclose(pipe);
-  }
+  std::string out = output_of(command);
   while (!out.empty() && (out.back() == '\n' || out.back() == '\r')) out.pop_back();
-  return out;
+  return out.substr(out.rfind('\n') + 1);
 }
 
 // A server of its own killed (-9) and started again while job requests run on two threads:
@@ -277,18 +280,14 @@ TEST_F(Engines, AServerKilledAndStartedAgainLosesNothingHalfWritten) {
     threads.emplace_back([&] {
       while (!stopping) {
         const bool after = restarted;
-        Variant kind("SQLSERVER"), connection(text), user(25), message, function(2266), title(""),
-            send("N"), job, parameters(Variant::Array{10, 3, "", 0, 7, 10}), count(6), body(""),
-            address(""), start("16/09/2010 17:05"), sender(""), attachment("");
-        const bool done = jobs::gInclui_JOB(kind, connection, user, message, function, title, send,
-                                            job, parameters, count, body, address, start, sender,
-                                            attachment);
+        std::string refusal;
+        const bool done = queue_job("SQLSERVER", text, refusal);
         if (!after) continue;
         if (done) {
           ++done_after;
         } else {
           const std::lock_guard lock(failed);
-          failed_after.push_back(to_text(message));
+          failed_after.push_back(refusal);
         }
       }
       data::close_cached_connections();
@@ -305,13 +304,8 @@ TEST_F(Engines, AServerKilledAndStartedAgainLosesNothingHalfWritten) {
   EXPECT_EQ(failed_after, std::vector<std::string>{});
 
   // A host idle while the server restarts: its first request after is done too.
-  const auto request = [&] {
-    Variant kind("SQLSERVER"), connection(text), user(25), message, function(2266), title(""),
-        send("N"), job, parameters(Variant::Array{10, 3, "", 0, 7, 10}), count(6), body(""),
-        address(""), start("16/09/2010 17:05"), sender(""), attachment("");
-    return jobs::gInclui_JOB(kind, connection, user, message, function, title, send, job,
-                             parameters, count, body, address, start, sender, attachment);
-  };
+  std::string refusal;
+  const auto request = [&] { return queue_job("SQLSERVER", text, refusal); };
   ASSERT_TRUE(request());
   ASSERT_EQ(std::system(("kill -9 $(cat " + dir + "/mariadb.pid)").c_str()), 0);
   EXPECT_EQ(last_line_of(script + " start " + dir + " 2>&1"), text);
