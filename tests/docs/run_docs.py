@@ -13,10 +13,14 @@ checkout. The marks are HTML comments on the line just before a fence:
     <!-- skip: REASON -->     not run here; REASON is printed
 
 A run block whose lines start with "$ " is a transcript: each command's output
-is the lines up to the next "$ ". Outputs are compared after masking what
+is the lines up to the next "$ ", and a last line "[exit N]" there says that
+command exits N (the block's last command may say it in its mark instead).
+Outputs are compared after masking what
 differs from run to run: the moments of today, the run's own folder and
 version numbers. A line "..." in a shown output stands for any lines.
-See tests/README.md.
+With --golden, pages are expected files: QRNMVL_UPDATE_GOLDEN=1 rewrites each
+output that differs with what was printed, and $QRNMVL_SOURCE is the project's
+folder (for the data files beside a page). See tests/README.md.
 """
 
 import argparse
@@ -43,6 +47,7 @@ VERSION = re.compile(r"(?<![\w.])\d+\.\d+\.\d+(?![\w.])")
 MOMENT = re.compile(
     r"\b(?:(?P<d>\d{2})/(?P<m>\d{2})/(?P<y>\d{4})|(?P<y2>\d{4})[-/](?P<m2>\d{2})[-/](?P<d2>\d{2}))"
     r"[T ]\d{2}:\d{2}(?::\d{2}(?:\.\d+)?)?Z?")
+EXIT = re.compile(r"^\[exit (\d+)\]$")
 COMMAND_SECONDS = 120
 
 
@@ -132,7 +137,7 @@ def is_transcript(block):
 
 
 def transcript(block):
-    """[(command, shown output)] of a transcript block."""
+    """[(command, shown output, exit code or None)] of a transcript block."""
     pairs = []
     lines = block.text.splitlines()
     i = 0
@@ -148,8 +153,21 @@ def transcript(block):
         while i < len(lines) and not lines[i].startswith("$ "):
             shown.append(lines[i])
             i += 1
-        pairs.append(("\n".join(command), "\n".join(shown) + "\n" if shown else ""))
+        exit_code = None
+        if shown and EXIT.match(shown[-1]):
+            exit_code = int(EXIT.match(shown.pop()).group(1))
+        pairs.append(("\n".join(command), "\n".join(shown) + "\n" if shown else "", exit_code))
     return pairs
+
+
+def transcript_text(pairs):
+    """A transcript block's text from its commands, outputs and exit codes."""
+    text = ""
+    for command, shown, exit_code in pairs:
+        text += "$ " + command + "\n" + shown
+        if exit_code:
+            text += f"[exit {exit_code}]\n"
+    return text
 
 
 def mask(text, folder):
@@ -209,6 +227,8 @@ def run_shell(command, folder, env):
 
 
 def check(where, command, shown, exit_code, folder, env, failures):
+    """Runs a command and records what differs from the page; answers what it printed
+    and its exit code, or None when it is what the page shows."""
     printed, code, _ = run_shell(command, folder, env)
     problems = []
     if code != exit_code:
@@ -221,9 +241,20 @@ def check(where, command, shown, exit_code, folder, env, failures):
         problems.append("it printed:\n" + printed)
     if problems:
         failures.append(f"{where}: {command.splitlines()[0]}\n  " + "\n  ".join(problems))
+        return printed, code
+    return None
 
 
-def run_page(path, tool, keep, failures):
+def rewrite(path, replacements):
+    """Puts new texts in the page in place of blocks: [(block, text)]."""
+    lines = path.read_text(encoding="utf-8").splitlines(keepends=True)
+    for block, text in sorted(replacements, key=lambda r: r[0].line, reverse=True):
+        body = len(block.text.splitlines()) if block.text.strip() else 0
+        lines[block.line:block.line + body] = text.splitlines(keepends=True)
+    path.write_text("".join(lines), encoding="utf-8")
+
+
+def run_page(path, tool, keep, failures, update=False, source=None):
     steps = plan(path, read_blocks(path))
     runs = [s for s in steps if isinstance(s, Run)]
     for step in steps:
@@ -237,7 +268,10 @@ def run_page(path, tool, keep, failures):
         (folder / "build" / "qrnmvl").symlink_to(tool)
         (folder / "tmp").mkdir()
         env = dict(os.environ, LC_ALL="C.UTF-8", TMPDIR=str(folder / "tmp"))
+        if source:
+            env["QRNMVL_SOURCE"] = str(source)
         env.pop("QRNMVL_TRACE_DIR", None)
+        replacements = []
         for step in steps:
             if isinstance(step, tuple):
                 if step[0] == "file":
@@ -245,14 +279,28 @@ def run_page(path, tool, keep, failures):
                 continue
             where = f"{path.name}:{step.block.line}"
             if is_transcript(step.block):
-                pairs = transcript(step.block)
-                for n, (command, shown) in enumerate(pairs):
-                    wanted = step.exit_code if n == len(pairs) - 1 else 0
-                    check(where, command, shown, wanted, folder, env, failures)
+                pairs, changed = transcript(step.block), False
+                for n, (command, shown, exit_code) in enumerate(pairs):
+                    if exit_code is None:
+                        exit_code = step.exit_code if n == len(pairs) - 1 else 0
+                    differs = check(where, command, shown, exit_code, folder, env, failures)
+                    if differs:
+                        printed, code = differs
+                        mark = step.exit_code if n == len(pairs) - 1 else 0
+                        pairs[n] = (command, printed, None if code == mark else code)
+                        changed = True
+                if changed:
+                    replacements.append((step.block, transcript_text(pairs)))
             else:
                 shown = step.output.text if step.output else None
-                check(where, step.block.text, shown, step.exit_code, folder, env, failures)
+                differs = check(where, step.block.text, shown, step.exit_code, folder, env,
+                                failures)
+                if differs and step.output:
+                    replacements.append((step.output, differs[0]))
         print(f"  {path.name}: {plural(len(runs), 'block')} ran")
+        if update and replacements:
+            rewrite(path, replacements)
+            print(f"  {path.name}: rewrote {plural(len(replacements), 'block')}")
     finally:
         if keep:
             print(f"  {path.name}: kept {folder}")
@@ -272,15 +320,24 @@ def main():
     parser.add_argument("--only", action="append", default=[],
                         help="run only this page (a path under --root); repeatable")
     parser.add_argument("--keep", action="store_true", help="keep each page's folder")
+    parser.add_argument("--golden", metavar="FOLDER",
+                        help="run the pages of this folder (under --root) instead of the docs; "
+                             "with QRNMVL_UPDATE_GOLDEN=1, rewrite what differs")
     args = parser.parse_args()
 
     root = pathlib.Path(args.root)
     tool = pathlib.Path(args.tool).resolve()
-    pages = [root / p for p in args.only] or [root / "README.md", *sorted(root.glob("docs/*.md"))]
+    if args.golden:
+        pages = sorted((root / args.golden).glob("*.md"))
+    else:
+        pages = [root / p for p in args.only] or [root / "README.md",
+                                                  *sorted(root.glob("docs/*.md"))]
+    update = bool(args.golden) and os.environ.get("QRNMVL_UPDATE_GOLDEN") == "1"
     started, ran, failures, unmarked = time.monotonic(), 0, [], []
     for page in pages:
         try:
-            ran += run_page(page, tool, args.keep, failures)
+            ran += run_page(page, tool, args.keep, failures, update,
+                            root.resolve() if args.golden else None)
             unmarked += [f"{page.name}:{b.line}" for b in read_blocks(page)
                          if not b.mark and b.language in SHELLS - {""}]
         except DocError as e:
@@ -291,7 +348,7 @@ def main():
           f"{len(failures)} failed")
     for failure in failures:
         print("\nFAILED " + failure)
-    return 1 if failures or ran == 0 else 0
+    return 1 if (failures and not update) or ran == 0 else 0
 
 
 if __name__ == "__main__":

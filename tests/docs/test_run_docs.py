@@ -93,9 +93,24 @@ class Marks(unittest.TestCase):
         self.assertEqual(len(steps), 3)
 
     def test_transcript_commands_and_their_outputs(self):
-        block = run_docs.Block(1, "console", "$ a \\\n    --b\none\ntwo\n$ c\n$ d\nthree\n")
-        self.assertEqual(run_docs.transcript(block),
-                         [("a \\\n    --b", "one\ntwo\n"), ("c", ""), ("d", "three\n")])
+        text = "$ a \\\n    --b\none\ntwo\n$ c\n[exit 3]\n$ d\nthree\n"
+        pairs = run_docs.transcript(run_docs.Block(1, "console", text))
+        self.assertEqual(pairs, [("a \\\n    --b", "one\ntwo\n", None), ("c", "", 3),
+                                 ("d", "three\n", None)])
+        self.assertEqual(run_docs.transcript_text(pairs), text)
+
+    def test_update_rewrites_only_the_blocks_given(self):
+        page = "text\n<!-- run -->\n```console\n$ a\nold\n```\n<!-- run -->\n```sh\nb\n```\n" \
+               "<!-- output -->\n```\n```\nend\n"
+        with tempfile.TemporaryDirectory() as folder:
+            path = pathlib.Path(folder) / "page.md"
+            path.write_text(page, encoding="utf-8")
+            runs = [s for s in run_docs.plan(path, run_docs.read_blocks(path))]
+            run_docs.rewrite(path, [(runs[0].block, "$ a\nnew\n[exit 2]\n"),
+                                    (runs[1].output, "two\nlines\n")])
+            self.assertEqual(path.read_text(encoding="utf-8"),
+                             page.replace("old", "new\n[exit 2]").replace("```\n```\nend",
+                                                                            "```\ntwo\nlines\n```\nend"))
 
 
 if __name__ == "__main__":

@@ -487,7 +487,15 @@ int main(int argc, char** argv) {
   } catch (const CLI::CallForVersion& e) {
     return app.exit(e);
   } catch (const CLI::ParseError& e) {
-    std::cerr << "qrnmvl: " << e.what() << " (see --help)\n";
+    // A first word that names no command says so, rather than that a command is missing.
+    const std::string first = argc > 1 ? argv[1] : "";
+    const auto named = app.get_subcommands([&](CLI::App* command) {
+      return command->get_name() == first;
+    });
+    if (!first.empty() && first[0] != '-' && named.empty())
+      std::cerr << "qrnmvl: unknown command '" << qrnmvl::one_line(first) << "' (see --help)\n";
+    else
+      std::cerr << "qrnmvl: " << e.what() << " (see --help)\n";
     return kUsageError;
   }
 
