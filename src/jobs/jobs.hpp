@@ -25,7 +25,7 @@ namespace qrnmvl::jobs {
 // `parameter_count` elements of `parameters` are replaced by their cleaned
 // texts; `job_id` receives the new LOG_GERADOR_ID. Any refusal is also written
 // to the message log as "ZEL_JOB.gInclui_JOB - " and the message. A job row
-// written before a later step fails stays in the database.
+// and its parameters are written whole or not at all.
 bool gInclui_JOB(Variant& database_kind, Variant& connection_text, Variant& user_id,
                  Variant& message, Variant& function_id, Variant& email_title, Variant& send_email,
                  Variant& job_id, Variant& parameters, Variant& parameter_count,

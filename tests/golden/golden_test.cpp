@@ -24,6 +24,7 @@
 
 #include "common/json_value.hpp"
 #include "data/connection.hpp"
+#include "jobs/jobs.hpp"
 #include "support/test_database.hpp"
 
 namespace qrnmvl {
@@ -198,6 +199,18 @@ void integers(const std::string& name, const Variant& value, Lines& out) {
       integers(name + "[" + std::to_string(i) + "]", value.elements()[i], out);
 }
 
+// The job request, which the closing reaches through the tracking events, called as an
+// operation is: its parameters in call order (the connection text under the operations' name).
+const std::vector<std::string> kJobRequest = {
+    "database_kind", "invntConecta_db", "user_id",       "message",     "function_id",
+    "email_title",   "send_email",      "job_id",        "parameters",  "parameter_count",
+    "email_text",    "email_address",   "start_date",    "sender_address", "attachment_address"};
+
+Variant request_job(std::vector<Variant>& p) {
+  return Variant(jobs::gInclui_JOB(p[0], p[1], p[2], p[3], p[4], p[5], p[6], p[7], p[8], p[9],
+                                   p[10], p[11], p[12], p[13], p[14]));
+}
+
 // The answer of an operation in the JSON contract's form, one parameter a line, in call order.
 void write_call(std::ostream& out, const std::string& operation, json call,
                 const testing::TestDatabase& db) {
@@ -206,24 +219,26 @@ void write_call(std::ostream& out, const std::string& operation, json call,
   const std::string given = call.value("invntConecta_db", std::string("{connection}"));
   call["invntConecta_db"] = replaced(given, "{connection}", db.connection_text());
   out << "== " << operation << "\n";
+  const bool job = operation == "gInclui_JOB";
   const OperationInfo* info = find_operation(operation);
-  if (info == nullptr) throw std::runtime_error("no operation " + operation);
-  std::vector<Variant> parameters(info->parameters.size());
+  if (info == nullptr && !job) throw std::runtime_error("no operation " + operation);
+  const std::vector<std::string>& names = job ? kJobRequest : info->parameters;
+  std::vector<Variant> parameters(names.size());
   for (const auto& [name, value] : call.items()) {
-    const auto at = std::find(info->parameters.begin(), info->parameters.end(), name);
-    if (at == info->parameters.end()) throw std::runtime_error("no parameter " + name);
-    parameters[static_cast<std::size_t>(at - info->parameters.begin())] = from_json(value);
+    const auto at = std::find(names.begin(), names.end(), name);
+    if (at == names.end()) throw std::runtime_error("no parameter " + name);
+    parameters[static_cast<std::size_t>(at - names.begin())] = from_json(value);
   }
   QrnMvl component;
-  const Variant result = invoke(component, operation, parameters);
+  const Variant result = job ? request_job(parameters) : invoke(component, operation, parameters);
   Lines small;
   integers("result", result, small);
   out << "{\"result\": " << to_json(result).dump() << ", \"parameters\": {\n";
   for (std::size_t i = 0; i < parameters.size(); ++i) {
-    out << "  " << json(info->parameters[i]).dump() << ": "
+    out << "  " << json(names[i]).dump() << ": "
         << to_json(parameters[i]).dump(-1, ' ', false, json::error_handler_t::replace)
         << (i + 1 < parameters.size() ? ",\n" : "}}\n");
-    integers(info->parameters[i], parameters[i], small);
+    integers(names[i], parameters[i], small);
   }
   out << "Integer:";
   for (const auto& name : small) out << " " << name;
