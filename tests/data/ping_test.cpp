@@ -1,5 +1,5 @@
-// What the application database must hold, checked through either driver (the tool's ping is
-// run in the tool's tests).
+// What the application database must hold, checked through either driver (what the tool's
+// ping reports of it, kind by kind, is in tests/cli/tool.md).
 #include <gtest/gtest.h>
 
 #include <set>
@@ -14,10 +14,6 @@ namespace {
 
 using Names = std::vector<std::string>;
 
-const char* const kDropSome =
-    "DELETE FROM qrn_procedure WHERE name IN ('SP_QRN_INC_JOB2', 'SP_VLM_INC_TRACKING7');"
-    "DROP TABLE LOG_GERADOR";
-
 TEST(RequiredProcedures, AreExactlyTheReferenceDatabasesProcedures) {
   std::set<std::string> listed, reference;
   for (const auto& procedure : kRequiredProcedures) {
@@ -25,32 +21,6 @@ TEST(RequiredProcedures, AreExactlyTheReferenceDatabasesProcedures) {
   }
   for (const auto& file : sqlite::embedded_procedures()) reference.emplace(file.name);
   EXPECT_EQ(listed, reference);
-}
-
-TEST(CheckDatabase, EmbeddedEngineByKind) {
-  struct Case {
-    const char* kind;
-    bool drop_some;
-    std::size_t procedures, tables;
-    Names missing_procedures, missing_tables;
-  };
-  const Case cases[] = {{"SQLSERVER", false, 29, 1, {}, {}},
-                        {"ORACLE", false, 27, 4, {}, {}},
-                        {"SQLSERVER", true, 29, 1, {"SP_VLM_INC_TRACKING7", "SP_QRN_INC_JOB2"}, {}},
-                        {"ORACLE", true, 27, 4, {"SP_VLM_INC_TRACKING7"}, {"LOG_GERADOR"}},
-                        {"oracle", true, 29, 1, {"SP_VLM_INC_TRACKING7", "SP_QRN_INC_JOB2"}, {}}};
-  for (const Case& c : cases) {
-    SCOPED_TRACE(std::string(c.kind) + (c.drop_some ? " with objects dropped" : ""));
-    testing::TestDatabase db;
-    if (c.drop_some) db.exec(kDropSome);
-    const auto connection = open_connection(db.connection_text());
-    const DatabaseCheck check = check_database(*connection, c.kind);
-    EXPECT_EQ(check.needed_procedures.size(), c.procedures);
-    EXPECT_EQ(check.needed_tables.size(), c.tables);
-    EXPECT_EQ(check.missing_procedures, c.missing_procedures);
-    EXPECT_EQ(check.missing_tables, c.missing_tables);
-    EXPECT_EQ(check.ready(), c.missing_procedures.empty() && c.missing_tables.empty());
-  }
 }
 
 // Names without regard to case, on either driver; '_' in a name is no wildcard.

@@ -2,6 +2,8 @@
 
 #include <filesystem>
 #include <memory>
+#include <string>
+#include <vector>
 
 #include "data/connection.hpp"
 #include "data/requirements.hpp"
@@ -63,9 +65,14 @@ int run_ping(const PingOptions& options, std::ostream& out, std::ostream& err) {
       out << "Ready.\n";
       return 0;
     }
-    out << "Not ready: missing "
-        << count_of(check.missing_procedures.size(), "stored procedure", "stored procedures")
-        << " and " << count_of(check.missing_tables.size(), "table", "tables") << ".\n";
+    std::vector<std::string> missing;
+    if (!check.missing_procedures.empty())
+      missing.push_back(
+          count_of(check.missing_procedures.size(), "stored procedure", "stored procedures"));
+    if (!check.missing_tables.empty())
+      missing.push_back(count_of(check.missing_tables.size(), "table", "tables"));
+    out << "Not ready: missing " << missing.front()
+        << (missing.size() > 1 ? " and " + missing.back() : "") << ".\n";
     return 1;
   } catch (const Error& e) {
     err << "qrnmvl: cannot check the database: " << e.description() << "\n";
