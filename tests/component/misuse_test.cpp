@@ -3,9 +3,11 @@
 // operation's own failure, and nothing is lost while success is answered.
 #include <gtest/gtest.h>
 #include <qrnmvl/qrnmvl.h>
+#include <sqlite3.h>
 
 #include <cstdint>
 #include <filesystem>
+#include <fstream>
 #include <nlohmann/json.hpp>
 #include <qrnmvl/qrnmvl.hpp>
 #include <stdexcept>
@@ -193,6 +195,38 @@ TEST(LiveComponent, ANulInAUserTextStillGivesAWholeLogRow) {
   for (const Variant& piece : log[0])
     if (!piece.is_null()) logged += piece.as_string();
   EXPECT_EQ(logged, stripped);
+}
+
+// Whatever is wrong with the database, the operation reports it itself: result 10 and its
+// message, never an exception to the host.
+TEST(LiveComponent, DatabaseFailuresAreTheOperationsOwn) {
+  const TestDatabase db;
+  const std::filesystem::path dir = std::filesystem::path(db.path()).parent_path();
+  std::ofstream(dir / "notes.db") << "this is not a database file, only some text in a file\n";
+  // A writer in exclusive locking mode keeps every other connection out.
+  sqlite3* holder = nullptr;
+  ASSERT_EQ(sqlite3_open(db.path().c_str(), &holder), SQLITE_OK);
+  ASSERT_EQ(
+      sqlite3_exec(holder, "PRAGMA locking_mode = EXCLUSIVE; BEGIN EXCLUSIVE; DELETE FROM LOG_MSG",
+                   nullptr, nullptr, nullptr),
+      SQLITE_OK);
+  for (const std::string& connection :
+       {"Provider=SQLite;Data Source=" + (dir / "missing.db").string(),
+        "Provider=SQLite;Data Source=" + (dir / "notes.db").string(),
+        db.connection_text() + ";Busy Timeout=100"}) {
+    SCOPED_TRACE(connection);
+    QrnMvl component;
+    const auto answer = nlohmann::json::parse(invoke_json(
+        component, "gConsulta_Porto_Ponto",
+        nlohmann::json{{"invntUsuario_internet_id", 25}, {"invntBase_dados", "SQLSERVER"},
+                       {"invntConecta_db", connection}}
+            .dump()));
+    EXPECT_EQ(answer["result"], 10);
+    EXPECT_EQ(answer["parameters"]["outvntMsg_Ret"],
+              "Problema na Consulta do Porto e Agente relacionados ao Usuário. Contacte o "
+              "Administrador do Sistema.");
+  }
+  sqlite3_close(holder);
 }
 
 }  // namespace
