@@ -245,6 +245,11 @@ def check(where, command, shown, exit_code, folder, env, failures):
     return None
 
 
+def ended(printed):
+    """What was printed, ending its last line: what follows it in a page starts a line."""
+    return printed + "\n" if printed and not printed.endswith("\n") else printed
+
+
 def rewrite(path, replacements):
     """Puts new texts in the page in place of blocks: [(block, text)]."""
     lines = path.read_text(encoding="utf-8").splitlines(keepends=True)
@@ -287,7 +292,7 @@ def run_page(path, tool, keep, failures, update=False, source=None):
                     if differs:
                         printed, code = differs
                         mark = step.exit_code if n == len(pairs) - 1 else 0
-                        pairs[n] = (command, printed, None if code == mark else code)
+                        pairs[n] = (command, ended(printed), None if code == mark else code)
                         changed = True
                 if changed:
                     replacements.append((step.block, transcript_text(pairs)))
@@ -296,7 +301,7 @@ def run_page(path, tool, keep, failures, update=False, source=None):
                 differs = check(where, step.block.text, shown, step.exit_code, folder, env,
                                 failures)
                 if differs and step.output:
-                    replacements.append((step.output, differs[0]))
+                    replacements.append((step.output, ended(differs[0])))
         print(f"  {path.name}: {plural(len(runs), 'block')} ran")
         if update and replacements:
             rewrite(path, replacements)
