@@ -8,6 +8,7 @@ checkout. The marks are HTML comments on the line just before a fence:
 
     <!-- run -->              run this sh block; it must exit 0
     <!-- run: exit N -->      run it; it (or a transcript's last command) must exit N
+    <!-- run: background -->  start it and go on; it is stopped (SIGTERM) when the page ends
     <!-- output -->           this block is what the run block before it prints
     <!-- file: NAME -->       write this block to NAME in the folder
     <!-- skip: REASON -->     not run here; REASON is printed
@@ -30,7 +31,9 @@ import difflib
 import os
 import pathlib
 import re
+import shlex
 import shutil
+import signal
 import subprocess
 import sys
 import tempfile
@@ -44,9 +47,13 @@ ELISION = "..."
 NOW = "<now>"
 VERSION = re.compile(r"(?<![\w.])\d+\.\d+\.\d+(?![\w.])")
 # A date with its time, in the forms the tool and its logs print.
+MONTHS = ["Jan", "Feb", "Mar", "Apr", "May", "Jun", "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"]
 MOMENT = re.compile(
     r"\b(?:(?P<d>\d{2})/(?P<m>\d{2})/(?P<y>\d{4})|(?P<y2>\d{4})[-/](?P<m2>\d{2})[-/](?P<d2>\d{2}))"
-    r"[T ]\d{2}:\d{2}(?::\d{2}(?:\.\d+)?)?Z?")
+    r"[T ]\d{2}:\d{2}(?::\d{2}(?:\.\d+)?)?Z?"
+    # and HTTP's: "Mon, 07 Dec 2026 04:44:48 GMT"
+    r"|\b[A-Z][a-z]{2}, (?P<d3>\d{2}) (?P<m3>" + "|".join(MONTHS) + r") (?P<y3>\d{4}) "
+    r"\d{2}:\d{2}:\d{2} GMT")
 EXIT = re.compile(r"^\[exit (\d+)\]$")
 COMMAND_SECONDS = 120
 
@@ -69,6 +76,7 @@ class Run:
     block: Block
     exit_code: int
     output: Block | None = None
+    background: bool = False
 
 
 def read_blocks(path):
@@ -106,16 +114,18 @@ def plan(path, blocks):
         if block.mark == "run":
             if block.language not in SHELLS:
                 raise DocError(f"{where}: only a shell block can run, not {block.language}")
-            exit_code = 0
-            if block.argument:
+            exit_code, background = 0, block.argument == "background"
+            if block.argument and not background:
                 wanted = re.fullmatch(r"exit (\d+)", block.argument)
                 if not wanted:
-                    raise DocError(f"{where}: 'run: {block.argument}' is not 'run: exit N'")
+                    raise DocError(f"{where}: 'run: {block.argument}' is not 'run: exit N' "
+                                   "or 'run: background'")
                 exit_code = int(wanted.group(1))
-            last_run = Run(block, exit_code)
+            last_run = Run(block, exit_code, background=background)
             steps.append(last_run)
         elif block.mark == "output":
-            if last_run is None or last_run.output is not None or is_transcript(last_run.block):
+            if (last_run is None or last_run.output is not None or is_transcript(last_run.block)
+                    or last_run.background):
                 raise DocError(f"{where}: an output block follows no run block of its own")
             last_run.output = block
         elif block.mark == "file":
@@ -178,8 +188,9 @@ def mask(text, folder):
     today = datetime.date.today()
 
     def now_or_moment(match):
-        day, month, year = (match.group("d") or match.group("d2"), match.group("m") or
-                            match.group("m2"), match.group("y") or match.group("y2"))
+        day = match.group("d") or match.group("d2") or match.group("d3")
+        month = match.group("m") or match.group("m2") or MONTHS.index(match.group("m3")) + 1
+        year = match.group("y") or match.group("y2") or match.group("y3")
         try:
             when = datetime.date(int(year), int(month), int(day))
         except ValueError:
@@ -213,23 +224,69 @@ def matches(shown, printed):
     return expected_pattern(shown).fullmatch(printed) is not None
 
 
-def run_shell(command, folder, env):
-    started = time.monotonic()
-    try:
-        done = subprocess.run(["bash", "-e", "-o", "pipefail", "-c", command], cwd=folder, env=env,
-                              stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
-                              stderr=subprocess.STDOUT, timeout=COMMAND_SECONDS)
-        printed, code = done.stdout.decode("utf-8", "replace"), done.returncode
-    except subprocess.TimeoutExpired as e:
-        printed = (e.stdout or b"").decode("utf-8", "replace")
-        code = f"killed after {COMMAND_SECONDS} s"
-    return mask(printed, folder), code, time.monotonic() - started
+class Shell:
+    """The commands of one page, run in its folder as in one terminal: what a command
+    exports is there for the commands after it, and a background block runs on
+    until the page ends."""
+
+    NOT_CARRIED = {"PWD", "OLDPWD", "SHLVL", "_"}
+
+    def __init__(self, folder, env):
+        self.folder, self.env, self.background = folder, env, []
+        # Beside the folder, not in it: a page may list its folder.
+        self.exported = folder.with_name(folder.name + ".env")
+
+    def run(self, command):
+        """What the command printed (masked) and its exit code."""
+        carry = f"trap 'env -0 > {shlex.quote(str(self.exported))}' EXIT\n"
+        try:
+            done = subprocess.run(["bash", "-e", "-o", "pipefail", "-c", carry + command],
+                                  cwd=self.folder, env=self.env, stdin=subprocess.DEVNULL,
+                                  stdout=subprocess.PIPE, stderr=subprocess.STDOUT,
+                                  timeout=COMMAND_SECONDS)
+            printed, code = done.stdout.decode("utf-8", "replace"), done.returncode
+        except subprocess.TimeoutExpired as e:
+            printed = (e.stdout or b"").decode("utf-8", "replace")
+            code = f"killed after {COMMAND_SECONDS} s"
+        if self.exported.exists():
+            for item in self.exported.read_bytes().decode("utf-8", "replace").split("\0"):
+                name, _, value = item.partition("=")
+                if name and name not in self.NOT_CARRIED and not name.startswith("BASH_FUNC_"):
+                    self.env[name] = value
+            self.exported.unlink()
+        return mask(printed, self.folder), code
+
+    def start(self, command):
+        """Starts a block that runs on (a service); what it prints goes to a log beside the
+        folder, shown if the page fails."""
+        log = self.folder.with_name(f"{self.folder.name}.background-{len(self.background)}.log")
+        with open(log, "wb") as out:
+            self.background.append((subprocess.Popen(
+                ["bash", "-e", "-o", "pipefail", "-c", command], cwd=self.folder,
+                env=dict(self.env), stdin=subprocess.DEVNULL, stdout=out,
+                stderr=subprocess.STDOUT, start_new_session=True), log))
+
+    def stop(self):
+        """Stops the background blocks as an operator would (SIGTERM, then SIGKILL after
+        half a minute); answers what they printed."""
+        printed = ""
+        for process, log in self.background:
+            for sig, seconds in ((signal.SIGTERM, 30), (signal.SIGKILL, 30)):
+                try:
+                    os.killpg(process.pid, sig)
+                    process.wait(seconds)
+                    break
+                except (ProcessLookupError, subprocess.TimeoutExpired):
+                    continue
+            printed += log.read_text(encoding="utf-8", errors="replace")
+            log.unlink()
+        return printed
 
 
-def check(where, command, shown, exit_code, folder, env, failures):
+def check(where, command, shown, exit_code, shell, failures):
     """Runs a command and records what differs from the page; answers what it printed
     and its exit code, or None when it is what the page shows."""
-    printed, code, _ = run_shell(command, folder, env)
+    printed, code = shell.run(command)
     problems = []
     if code != exit_code:
         problems.append(f"exit code {code}, the page expects {exit_code}")
@@ -259,6 +316,37 @@ def rewrite(path, replacements):
     path.write_text("".join(lines), encoding="utf-8")
 
 
+def run_steps(path, steps, shell, failures):
+    """Runs a page's steps in order; answers the blocks to rewrite with what was printed."""
+    replacements = []
+    for step in steps:
+        if isinstance(step, tuple):
+            if step[0] == "file":
+                (shell.folder / step[1]).write_text(step[2], encoding="utf-8")
+            continue
+        where = f"{path.name}:{step.block.line}"
+        if step.background:
+            shell.start(step.block.text)
+        elif is_transcript(step.block):
+            pairs, changed = transcript(step.block), False
+            for n, (command, shown, exit_code) in enumerate(pairs):
+                mark = step.exit_code if n == len(pairs) - 1 else 0
+                differs = check(where, command, shown, mark if exit_code is None else exit_code,
+                                shell, failures)
+                if differs:
+                    printed, code = differs
+                    pairs[n] = (command, ended(printed), None if code == mark else code)
+                    changed = True
+            if changed:
+                replacements.append((step.block, transcript_text(pairs)))
+        else:
+            shown = step.output.text if step.output else None
+            differs = check(where, step.block.text, shown, step.exit_code, shell, failures)
+            if differs and step.output:
+                replacements.append((step.output, ended(differs[0])))
+    return replacements
+
+
 def run_page(path, tool, keep, failures, update=False, source=None):
     steps = plan(path, read_blocks(path))
     runs = [s for s in steps if isinstance(s, Run)]
@@ -268,49 +356,28 @@ def run_page(path, tool, keep, failures, update=False, source=None):
     if not runs:
         return 0
     folder = pathlib.Path(tempfile.mkdtemp(prefix="qrnmvl-docs-"))
+    (folder / "build").mkdir()
+    (folder / "build" / "qrnmvl").symlink_to(tool)
+    (folder / "tmp").mkdir()
+    env = dict(os.environ, LC_ALL="C.UTF-8", TMPDIR=str(folder / "tmp"))
+    if source:
+        env["QRNMVL_SOURCE"] = str(source)
+    env.pop("QRNMVL_TRACE_DIR", None)
+    shell, failed_before = Shell(folder, env), len(failures)
     try:
-        (folder / "build").mkdir()
-        (folder / "build" / "qrnmvl").symlink_to(tool)
-        (folder / "tmp").mkdir()
-        env = dict(os.environ, LC_ALL="C.UTF-8", TMPDIR=str(folder / "tmp"))
-        if source:
-            env["QRNMVL_SOURCE"] = str(source)
-        env.pop("QRNMVL_TRACE_DIR", None)
-        replacements = []
-        for step in steps:
-            if isinstance(step, tuple):
-                if step[0] == "file":
-                    (folder / step[1]).write_text(step[2], encoding="utf-8")
-                continue
-            where = f"{path.name}:{step.block.line}"
-            if is_transcript(step.block):
-                pairs, changed = transcript(step.block), False
-                for n, (command, shown, exit_code) in enumerate(pairs):
-                    if exit_code is None:
-                        exit_code = step.exit_code if n == len(pairs) - 1 else 0
-                    differs = check(where, command, shown, exit_code, folder, env, failures)
-                    if differs:
-                        printed, code = differs
-                        mark = step.exit_code if n == len(pairs) - 1 else 0
-                        pairs[n] = (command, ended(printed), None if code == mark else code)
-                        changed = True
-                if changed:
-                    replacements.append((step.block, transcript_text(pairs)))
-            else:
-                shown = step.output.text if step.output else None
-                differs = check(where, step.block.text, shown, step.exit_code, folder, env,
-                                failures)
-                if differs and step.output:
-                    replacements.append((step.output, ended(differs[0])))
-        print(f"  {path.name}: {plural(len(runs), 'block')} ran")
-        if update and replacements:
-            rewrite(path, replacements)
-            print(f"  {path.name}: rewrote {plural(len(replacements), 'block')}")
+        replacements = run_steps(path, steps, shell, failures)
     finally:
+        background = shell.stop()
+        if background and len(failures) > failed_before:
+            failures.append(f"{path.name}: what its background blocks printed:\n{background}")
         if keep:
             print(f"  {path.name}: kept {folder}")
         else:
             shutil.rmtree(folder, ignore_errors=True)
+    print(f"  {path.name}: {plural(len(runs), 'block')} ran")
+    if update and replacements:
+        rewrite(path, replacements)
+        print(f"  {path.name}: rewrote {plural(len(replacements), 'block')}")
     return len(runs)
 
 

@@ -3,6 +3,7 @@
 which marks it refuses. A rule too lax here lets a page drift unnoticed."""
 
 import datetime
+import os
 import pathlib
 import sys
 import tempfile
@@ -37,6 +38,10 @@ class Matching(unittest.TestCase):
         ("a moment of the data is compared", "17/10/2025 17:30  Entrega no porto\n",
          "17/10/2025 17:31  Entrega no porto\n", False),
         ("a moment long past is not now", "07/12/2026 00:05\n", LAST_YEAR + "\n", False),
+        ("an HTTP date of today", "Date: Mon, 07 Dec 2026 04:44:48 GMT\n",
+         "Date: " + TODAY.strftime("%a, %d %b %Y") + " 09:01:02 GMT\n", True),
+        ("an HTTP date of the past", "Date: Mon, 07 Dec 2026 04:44:48 GMT\n",
+         "Date: Sun, 06 Dec 2020 04:44:48 GMT\n", False),
         ("the version", "qrnmvl 0.1.0\n", "qrnmvl 0.2.0\n", True),
         ("the engine's version", "Server: SQLite 3.40.1\n", "Server: SQLite 3.45.0\n", True),
         ("an address is no version", "http://127.0.0.1:8080\n", "http://127.0.0.2:8080\n", False),
@@ -111,6 +116,33 @@ class Marks(unittest.TestCase):
             self.assertEqual(path.read_text(encoding="utf-8"),
                              page.replace("old", "new\n[exit 2]").replace("```\n```\nend",
                                                                             "```\ntwo\nlines\n```\nend"))
+
+
+class Running(unittest.TestCase):
+    def test_exports_carry_and_a_background_block_runs_on_until_the_page_ends(self):
+        page = ("<!-- run: background -->\n```sh\necho started > bg.txt; echo $$ > ../{pid}\n"
+                "exec sleep 600\n```\n"
+                "<!-- run -->\n```console\n$ export NAME=value; LOCAL=gone\n"
+                "$ until [ -f bg.txt ]; do sleep 0.05; done; echo \"$NAME${LOCAL:-} $(cat bg.txt)\"\n"
+                "value started\n$ false\n[exit 1]\n```\n")
+        with tempfile.TemporaryDirectory() as folder:
+            path = pathlib.Path(folder) / "page.md"
+            pid = pathlib.Path(tempfile.gettempdir()) / f"qrnmvl-docs-test-{os.getpid()}.pid"
+            path.write_text(page.replace("{pid}", pid.name), encoding="utf-8")
+            failures = []
+            self.assertEqual(run_docs.run_page(path, "/bin/true", False, failures), 2)
+            self.assertEqual(failures, [])
+            # The service the page started is gone with the page, not left running.
+            self.assertFalse(pathlib.Path(f"/proc/{pid.read_text().strip()}").exists())
+            pid.unlink()
+
+    def test_an_output_after_a_background_block_is_refused(self):
+        with tempfile.TemporaryDirectory() as folder:
+            path = pathlib.Path(folder) / "page.md"
+            path.write_text("<!-- run: background -->\n```sh\nsleep 1\n```\n"
+                            "<!-- output -->\n```\nx\n```\n", encoding="utf-8")
+            with self.assertRaises(run_docs.DocError):
+                run_docs.plan(path, run_docs.read_blocks(path))
 
 
 if __name__ == "__main__":
