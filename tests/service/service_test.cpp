@@ -26,72 +26,7 @@ using service_test::kPorts;
 using service_test::kToken;
 using Service = service_test::ServiceTest;
 
-// A JSON array of n zeros.
-std::string zeros(std::size_t n) { return nlohmann::json(std::vector<int>(n, 0)).dump(); }
-
-TEST_F(Service, RefusesWhatACallerMayNotDo) {
-  struct Case {
-    std::string operation, body, token;
-    int status;
-    const char* error;  // the start of the error text
-  };
-  const Case cases[] = {
-      {"gConsulta_Porto_Ponto", kPorts, "", 401, "a valid bearer token"},
-      {"gConsulta_Porto_Ponto", kPorts, "s3cret-t0keN", 401, "a valid bearer token"},
-      {"gConsulta_Porto_Ponto", R"({"invntConecta_db": "Provider=SQLite;Data Source=/etc/x"})",
-       kToken, 400, "invntConecta_db is the server's"},
-      {"gConsulta_Porto_Ponto", "{not json", kToken, 400, "malformed JSON call"},
-      {"gConsulta_Porto_Ponto", std::string(100000, '['), kToken, 400, "the JSON call nests"},
-      {"gConsulta_Porto_Ponto", R"({"no_such_parameter": 1})", kToken, 400, "unknown parameter"},
-      {"gConsulta_Porto_Ponto", kPorts, std::string(kToken) + "0", 401, "a valid bearer token"},
-      {"gConsulta_Porto_Ponto", R"({"invntConecta\u005fdb": "x"})", kToken, 400,
-       "invntConecta_db is the server's"},
-      {"gConsulta_Porto_Ponto", "[1]", kToken, 400, "the JSON call must be an object"},
-      {"gConsulta_Porto_Ponto", R"({"invntUsuario_internet_id": 1e999})", kToken, 400,
-       "a number in the JSON call is out of range"},
-      {"gConsulta_Porto_Ponto", R"({"invntBase_dados": {"$date": "yesterday"}})", kToken, 400,
-       "parameter 'invntBase_dados'"},
-      {"gNoSuchOperation", "{}", kToken, 404, "unknown operation 'gNoSuchOperation'"},
-      {"no-such-path", "{}", kToken, 404, "unknown operation 'no-such-path'"},
-      // A call must be there and be an object: nothing is made of an empty one.
-      {"gConsulta_Porto_Ponto", "", kToken, 400, "the request body is empty"},
-      {"gConsulta_Porto_Ponto", " \r\n\t", kToken, 400, "the request body is empty"},
-      {"gConsulta_Porto_Ponto", "null", kToken, 400, "the JSON call must be an object"},
-      {"gConsulta_Porto_Ponto", "\"{}\"", kToken, 400, "the JSON call must be an object"},
-      {"gConsulta_Porto_Ponto", "12", kToken, 400, "the JSON call must be an object"},
-      // Arrays and row counts over --max-array (500), at any depth, before anything runs.
-      {"gConsulta_Porto_Ponto", "{\"outarrvntPORTO_ID\": " + zeros(501) + "}", kToken, 400,
-       "parameter 'outarrvntPORTO_ID' holds 501 elements; at most 500 are taken"},
-      {"gConsulta_Porto_Ponto", "{\"invntBase_dados\": [1, " + zeros(501) + "]}", kToken, 400,
-       "parameter 'invntBase_dados[1]' holds 501 elements"},
-      {"gGrava_Incidente", "{\"INarrJustificativa\": {\"$x\": " + zeros(600) + "}}", kToken,
-       400, "parameter 'INarrJustificativa.$x' holds 600 elements"},
-      {"gGrava_Fechamento", R"({"invntvntQtde_Sol_Cont": 100000})", kToken, 400,
-       "parameter 'invntvntQtde_Sol_Cont' counts 100000 rows; at most 500 are taken"},
-      {"gGrava_Fechamento", R"({"invntvntQtde_Sol_Cont": " 501 "})", kToken, 400,
-       "parameter 'invntvntQtde_Sol_Cont' counts \" 501 \" rows"},
-      {"gGrava_Incidente", R"({"invntTam_Arr": 1e6})", kToken, 400,
-       "parameter 'invntTam_Arr' counts 1000000.0 rows"},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.body.substr(0, 60));
-    const auto response = post(c.operation, c.body, c.token);
-    ASSERT_TRUE(response);
-    EXPECT_EQ(response->status, c.status);
-    EXPECT_EQ(nlohmann::json::parse(response->body)["error"].get<std::string>().rfind(c.error, 0),
-              0u)
-        << response->body;
-    EXPECT_TRUE(in_the_one_layout(response->body)) << response->body;
-  }
-  // Nothing of it reached the database, and the service still answers.
-  EXPECT_TRUE(db_.query("SELECT * FROM LOG_MSG").empty());
-  EXPECT_EQ(post("gConsulta_Porto_Ponto", kPorts)->status, 200);
-  // At the limit, arrays and counts go through to the operation.
-  const auto at_limit = post("gGrava_Fechamento", "{\"invntvntQtde_Sol_Cont\": 500, \"arrPeso\": " +
-                                                      zeros(500) + "}");
-  ASSERT_TRUE(at_limit);
-  EXPECT_EQ(at_limit->status, 200) << at_limit->body;
-}
+// What a caller may not do, and what the service answers it, is in tests/cli/service.md.
 
 // Reads whose answers do not change, so each answer can be checked against
 // the one given to a single client.
