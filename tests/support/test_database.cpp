@@ -354,13 +354,6 @@ std::vector<std::string> TestDatabase::commands() const {
   return texts;
 }
 
-std::vector<std::string> TestDatabase::procedure_calls() const {
-  std::vector<std::string> calls;
-  for (std::string& text : commands())
-    if (text.rfind("EXEC", 0) == 0) calls.push_back(std::move(text));
-  return calls;
-}
-
 void TestDatabase::clear_trace() const {
   std::error_code ignored;
   std::filesystem::remove(trace_path_, ignored);

@@ -84,8 +84,6 @@ class TestDatabase {
   // Every line of the trace, parsed; and only the texts of {"command": ...} lines.
   std::vector<nlohmann::json> trace() const;
   std::vector<std::string> commands() const;
-  // The commands that call a procedure by text ("EXEC..."), without plain statements.
-  std::vector<std::string> procedure_calls() const;
   void clear_trace() const;
 
  private:
