@@ -267,6 +267,15 @@ TEST_F(Engines, AServerKilledAndStartedAgainLosesNothingHalfWritten) {
           .string();
   std::string dir = (std::filesystem::temp_directory_path() / "qrnmvl-restart-XXXXXX").string();
   ASSERT_NE(::mkdtemp(dir.data()), nullptr);
+  // Stopped and removed however the test ends, a failed assertion included.
+  struct Server {
+    const std::string& script;
+    const std::string& dir;
+    ~Server() {
+      std::system((script + " stop " + dir + " >/dev/null 2>&1").c_str());
+      std::filesystem::remove_all(dir);
+    }
+  } const server{script, dir};
   const std::string text = last_line_of(script + " start " + dir + " 2>&1");
   ASSERT_EQ(text.rfind("Driver=", 0), 0u) << text;
   data::install_reference_database(*data::open_connection(text), true, true);
@@ -321,8 +330,6 @@ TEST_F(Engines, AServerKilledAndStartedAgainLosesNothingHalfWritten) {
         "CONCAT('__JOB__', LOG_GERADOR_ID, '%')");
     EXPECT_EQ(to_long(half.field("n")), 0);
   }
-  std::system((script + " stop " + dir).c_str());
-  std::filesystem::remove_all(dir);
 }
 
 // The message log writes its texts as quoted literals: a backslash is a backslash on
