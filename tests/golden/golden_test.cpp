@@ -67,26 +67,6 @@ json scenario(const fs::path& file) {
   return merged;
 }
 
-// A value as the test database's own reads give it: an integer beyond 32 bits is a Double.
-Variant column_value(sqlite3_stmt* statement, int column) {
-  switch (sqlite3_column_type(statement, column)) {
-    case SQLITE_NULL:
-      return Variant::null();
-    case SQLITE_INTEGER: {
-      const sqlite3_int64 value = sqlite3_column_int64(statement, column);
-      if (value >= INT32_MIN && value <= INT32_MAX)
-        return Variant(static_cast<std::int32_t>(value));
-      return Variant(static_cast<double>(value));
-    }
-    case SQLITE_FLOAT:
-      return Variant(sqlite3_column_double(statement, column));
-    default:
-      return Variant(
-          std::string(reinterpret_cast<const char*>(sqlite3_column_text(statement, column)),
-                      static_cast<std::size_t>(sqlite3_column_bytes(statement, column))));
-  }
-}
-
 // Every table but the procedures' own: its columns, and its rows as texts (the message log's
 // without its id, a counter), all read through one handle of the test's own: a handle a query,
 // each reading the schema again, would take most of a scenario's time.
@@ -120,7 +100,7 @@ Tables tables_of(const testing::TestDatabase& db) {
     each_row("SELECT * FROM \"" + name + "\"", [&](sqlite3_stmt* row) {
       json values = json::array();
       for (int i = name == "LOG_MSG" ? 1 : 0; i < sqlite3_column_count(row); ++i)
-        values.push_back(to_json(column_value(row, i)));
+        values.push_back(to_json(testing::column_value(row, i)));
       table.second.push_back(values.dump(-1, ' ', false, json::error_handler_t::replace));
     });
   }

@@ -45,25 +45,6 @@ Handle open_direct(const std::string& path) {
   return db;
 }
 
-Variant column_value(sqlite3_stmt* statement, int column) {
-  switch (sqlite3_column_type(statement, column)) {
-    case SQLITE_NULL:
-      return Variant::null();
-    case SQLITE_INTEGER: {
-      const auto value = sqlite3_column_int64(statement, column);
-      if (value >= std::numeric_limits<std::int32_t>::min() &&
-          value <= std::numeric_limits<std::int32_t>::max())
-        return Variant(static_cast<std::int32_t>(value));
-      return Variant(static_cast<double>(value));
-    }
-    case SQLITE_FLOAT:
-      return Variant(sqlite3_column_double(statement, column));
-    default:
-      return Variant(
-          std::string(reinterpret_cast<const char*>(sqlite3_column_text(statement, column)),
-                      static_cast<std::size_t>(sqlite3_column_bytes(statement, column))));
-  }
-}
 
 // The tested server through its own client library, so that what a test sets
 // up or looks at never goes through the ODBC driver under test.
@@ -152,6 +133,26 @@ class ServerClient {
 };
 
 }  // namespace
+
+Variant column_value(sqlite3_stmt* statement, int column) {
+  switch (sqlite3_column_type(statement, column)) {
+    case SQLITE_NULL:
+      return Variant::null();
+    case SQLITE_INTEGER: {
+      const auto value = sqlite3_column_int64(statement, column);
+      if (value >= std::numeric_limits<std::int32_t>::min() &&
+          value <= std::numeric_limits<std::int32_t>::max())
+        return Variant(static_cast<std::int32_t>(value));
+      return Variant(static_cast<double>(value));
+    }
+    case SQLITE_FLOAT:
+      return Variant(sqlite3_column_double(statement, column));
+    default:
+      return Variant(
+          std::string(reinterpret_cast<const char*>(sqlite3_column_text(statement, column)),
+                      static_cast<std::size_t>(sqlite3_column_bytes(statement, column))));
+  }
+}
 
 const char* engine_name(Engine engine) {
   return engine == Engine::Embedded ? "embedded" : "MariaDB";

@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+struct sqlite3_stmt;
+
 namespace qrnmvl::data {
 class Connection;
 }
@@ -94,6 +96,10 @@ class TestDatabase {
   std::string trace_path_;
   std::string connection_text_;
 };
+
+// A column of a row read through a test's own SQLite handle, as the component's reads give
+// it: an integer beyond 32 bits is a Double.
+Variant column_value(sqlite3_stmt* statement, int column);
 
 // What a command answers on a connection, in one text a table of cases can
 // hold: "closed", or the column names joined by ",", "=" and the rows in JSON;

@@ -20,17 +20,6 @@ constexpr const char* kJobsExitCodes =
     "Exit codes: 0 listed (an empty list too); 1 the database cannot be read, or an internal\n"
     "error; 2 a usage error (bad arguments, neither --db nor --connection, a --db file that\n"
     "does not exist).";
-constexpr const char* kConnectionHelp =
-    "Connection text instead of --db, e.g. \"DSN=closing;UID=qrnmvl;PWD=...\"";
-constexpr const char* kTimeZoneHelp =
-    "Zone of the database's dates in JSON moments: an offset (-03:00, +00:00, Z) or a\n"
-    "zone name (America/Sao_Paulo); default the host's";
-
-void add_database_options(CLI::App* command, std::string& db, std::string& connection) {
-  auto* db_option = command->add_option("--db", db, "Embedded database file");
-  command->add_option("--connection", connection, kConnectionHelp)->excludes(db_option);
-}
-
 std::string read_file(const std::string& path) {
   std::ifstream in(path);
   if (!in) throw std::invalid_argument("cannot read " + path);
@@ -66,7 +55,7 @@ CLI::App* add_events_command(CLI::App& app, EventsOptions& options) {
   events->add_option("--mapping", options.mapping,
                      "JSON file mapping this system's events to DCSA equipment events\n"
                      "(--format dcsa; default: the built-in mapping, docs/dcsa.md)");
-  events->add_option("--time-zone", options.time_zone, kTimeZoneHelp);
+  add_time_zone_option(events, options.time_zone);
   events->footer(kEventsExitCodes);
 
   auto* prune = events->add_subcommand(
@@ -91,7 +80,7 @@ CLI::App* add_jobs_command(CLI::App& app, JobsOptions& options) {
   add_database_options(jobs, options.db, options.connection);
   jobs->add_option("--after", options.after_job_id, "Only the jobs after this job id");
   jobs->add_flag("--json", options.json, "Print JSON instead of a table");
-  jobs->add_option("--time-zone", options.time_zone, kTimeZoneHelp);
+  add_time_zone_option(jobs, options.time_zone);
   jobs->footer(kJobsExitCodes);
   return jobs;
 }

@@ -66,9 +66,6 @@ constexpr const char* kDemoExitCodes =
     "Exit codes: 0 the demo ran; 1 the database cannot be created or reached, or an internal\n"
     "error; 2 a usage error.";
 
-// What every command that takes a connection text says of it.
-constexpr const char* kConnectionHelp =
-    "Connection text instead of --db, e.g. \"DSN=closing;UID=qrnmvl;PWD=...\"";
 constexpr const char* kKindHelp = "Database kind the calls name: SQLSERVER (default) or ORACLE";
 
 struct UsageError : std::runtime_error {
@@ -338,8 +335,7 @@ int main(int argc, char** argv) {
       ->add_option("record", close_options.record_id,
                    "Service-order type record id (ORDEM_SERVICO_TIPO_ID)")
       ->required();
-  auto* close_db_option = close->add_option("--db", close_db, "Embedded database file");
-  close->add_option("--connection", close_connection, kConnectionHelp)->excludes(close_db_option);
+  qrnmvl::tool::add_database_options(close, close_db, close_connection);
   close->add_option("--start", close_options.start, "Start of execution, \"dd/mm/yyyy hh:mm\"");
   close->add_option("--end", close_options.end, "End of execution, \"dd/mm/yyyy hh:mm\"");
   close->add_option("--withdrawal", close_options.withdrawal,

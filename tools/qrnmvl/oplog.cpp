@@ -45,10 +45,7 @@ CLI::App* add_log_command(CLI::App& app, LogOptions& options) {
       "log",
       "List the message log (LOG_MSG), where every failure of an operation is written with\n"
       "its context: the last rows, oldest first.");
-  auto* db_option = log->add_option("--db", options.db, "Embedded database file");
-  log->add_option("--connection", options.connection,
-                  "Connection text instead of --db, e.g. \"DSN=closing;UID=qrnmvl;PWD=...\"")
-      ->excludes(db_option);
+  add_database_options(log, options.db, options.connection);
   log->add_option("--user", options.user, "Only the rows of this user (USUARIO_INTERNET_ID)");
   log->add_option("--level", options.level,
                   "Only the rows of this message type (TAB_TIPO_MSG_ID; the component writes 1)");
@@ -58,9 +55,7 @@ CLI::App* add_log_command(CLI::App& app, LogOptions& options) {
   log->add_option("--limit", options.limit, "How many of the last rows (default 50; 0 for all)")
       ->check(CLI::NonNegativeNumber);
   log->add_flag("--json", options.json, "Print JSON instead of a table");
-  log->add_option("--time-zone", options.time_zone,
-                  "Zone of the database's dates in JSON moments: an offset (-03:00, +00:00, Z)\n"
-                  "or a zone name (America/Sao_Paulo); default the host's");
+  add_time_zone_option(log, options.time_zone);
   log->footer(kLogExitCodes);
   return log;
 }

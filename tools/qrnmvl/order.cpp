@@ -214,15 +214,9 @@ CLI::App* add_order_command(CLI::App& app, OrderOptions& options) {
   options.order_option =
       order->add_option("--order", options.order_id, "Service order id (ORDEM_SERVICO_ID) instead")
           ->excludes(options.record_option);
-  auto* db_option = order->add_option("--db", options.db, "Embedded database file");
-  order
-      ->add_option("--connection", options.connection,
-                   "Connection text instead of --db, e.g. \"DSN=closing;UID=qrnmvl;PWD=...\"")
-      ->excludes(db_option);
+  add_database_options(order, options.db, options.connection);
   order->add_flag("--json", options.json, "Print JSON instead of tables");
-  order->add_option("--time-zone", options.time_zone,
-                    "Zone of the database's dates in JSON moments: an offset (-03:00, +00:00, Z)\n"
-                    "or a zone name (America/Sao_Paulo); default the host's");
+  add_time_zone_option(order, options.time_zone);
   order->footer(kOrderExitCodes);
   return order;
 }

@@ -1,5 +1,6 @@
 #include "reports.hpp"
 
+#include <CLI/CLI.hpp>
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
@@ -104,6 +105,20 @@ std::string database_text(const std::string& db, const std::string& connection, 
   }
   if (text.empty()) throw std::invalid_argument("give --db FILE or --connection TEXT");
   return read_only ? data::with_connection_key(text, "Mode", "ReadOnly") : text;
+}
+
+void add_database_options(CLI::App* command, std::string& db, std::string& connection) {
+  auto* db_option = command->add_option("--db", db, "Embedded database file");
+  command
+      ->add_option("--connection", connection,
+                   "Connection text instead of --db, e.g. \"DSN=closing;UID=qrnmvl;PWD=...\"")
+      ->excludes(db_option);
+}
+
+void add_time_zone_option(CLI::App* command, std::string& time_zone) {
+  command->add_option("--time-zone", time_zone,
+                      "Zone of the database's dates in JSON moments: an offset (-03:00, +00:00, Z)\n"
+                      "or a zone name (America/Sao_Paulo); default the host's");
 }
 
 TimeZone TimeZone::named(const std::string& name) {

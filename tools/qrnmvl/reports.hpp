@@ -16,6 +16,10 @@
 #include <string_view>
 #include <vector>
 
+namespace CLI {
+class App;
+}
+
 namespace qrnmvl::tool {
 
 // The exit codes of the operator's commands: 2 is a usage error everywhere;
@@ -39,6 +43,11 @@ int run_command(std::ostream& err, const std::function<int()>& body);
 // With read_only, Mode=ReadOnly: a view opens the database for reading only.
 std::string database_text(const std::string& db, const std::string& connection,
                           bool read_only = false);
+
+// The options of a command that reads a database: --db FILE or --connection TEXT,
+// not both; and --time-zone, the zone of its JSON moments (see TimeZone below).
+void add_database_options(CLI::App* command, std::string& db, std::string& connection);
+void add_time_zone_option(CLI::App* command, std::string& time_zone);
 
 // The dates of this schema are texts without a zone ("yyyy/mm/dd hh:mm:ss"),
 // written in the local time of the host that wrote them. A zone gives each its
