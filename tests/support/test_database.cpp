@@ -45,7 +45,6 @@ Handle open_direct(const std::string& path) {
   return db;
 }
 
-
 // The tested server through its own client library, so that what a test sets
 // up or looks at never goes through the ODBC driver under test.
 class ServerClient {
